@@ -1,7 +1,6 @@
 // Stand-ins for the stages that are not built yet. Each keeps the contract the
 // run sequence relies on, answers as stated, and goes away when the real stage
 // arrives in its own folder.
-#include "delivery/deliver_payload_win32.h"
 #include "machine/applicability_win32.h"
 #include "ui/destination_dialog_win32.h"
 #include "ui/licence_dialog_win32.h"
@@ -23,13 +22,3 @@ INT_PTR CALLBACK LicenceDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 int ChooseDestination(char (&)[package::kTextSize]) { return 0; }
 
 }  // namespace ui
-
-namespace delivery {
-
-// Unreachable until a destination can be chosen; writes nothing.
-DeliveryOutcome DeliverPayload(HANDLE packageFile, const char*, const char*, const char*) {
-  CloseHandle(packageFile);
-  return DeliveryOutcome::Stopped;
-}
-
-}  // namespace delivery

@@ -8,6 +8,10 @@ __attribute__((init_priority(101))) Win32Calls g_calls = {
     ::CreateFileA,
     ::ReadFile,
     ::GetTempPathA,
+    ::WriteFile,
+    ::GetTempFileNameA,
+    ::CreateDirectoryA,
+    ::SHFileOperationA,
 };
 
 }  // namespace platform

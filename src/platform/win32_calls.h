@@ -7,12 +7,18 @@
 
 #include "platform/windows_api.h"
 
+#include <shellapi.h>
+
 namespace platform {
 
 struct Win32Calls {
   decltype(&::CreateFileA) CreateFileA;
   decltype(&::ReadFile) ReadFile;
   decltype(&::GetTempPathA) GetTempPathA;
+  decltype(&::WriteFile) WriteFile;
+  decltype(&::GetTempFileNameA) GetTempFileNameA;
+  decltype(&::CreateDirectoryA) CreateDirectoryA;
+  decltype(&::SHFileOperationA) SHFileOperationA;
 };
 
 extern Win32Calls g_calls;
