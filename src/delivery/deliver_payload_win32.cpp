@@ -105,7 +105,11 @@ class Win32Delivery final : public DeliverySteps {
   // The shell's move is meant to create a missing destination, but some
   // implementations answer success and move nothing; made here, the folder is
   // there either way.
-  void CreateDestinationFolder() override { SHCreateDirectoryExA(nullptr, destinationFolder_, nullptr); }
+  int PrepareDestinationFolder() override {
+    SHCreateDirectoryExA(nullptr, destinationFolder_, nullptr);
+    const DWORD attributes = GetFileAttributesA(destinationFolder_);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  }
 
   int MoveResults() override {
     char destinationList[kPathSize + 1];

@@ -64,9 +64,11 @@ DeliveryOutcome RunDelivery(DeliverySteps& steps) {
   }
   steps.WaitForPayload();
 
-  steps.CreateDestinationFolder();
-  // A move reported as done that left entries behind has not delivered them.
-  if (steps.MoveResults() && !steps.WorkFolderHoldsEntries()) {
+  // Entries can only go into a folder: a destination that is a file is not
+  // handed to the move, which on some systems replaces that file entry by
+  // entry and reports success. A move reported as done that left entries
+  // behind has not delivered them.
+  if (steps.PrepareDestinationFolder() && steps.MoveResults() && !steps.WorkFolderHoldsEntries()) {
     steps.RemoveWorkFolder();
     steps.DeletePayloadFile();
     steps.ShowMessage(IDS_COMPLETED, Caption::Title, messages::kInformation, Fill::None);

@@ -42,8 +42,9 @@ class DeliverySteps {
   // Starts the payload in the work folder; 0 when it cannot be started.
   virtual int StartPayload() = 0;
   virtual void WaitForPayload() = 0;
-  // Creates the destination folder and any missing parents.
-  virtual void CreateDestinationFolder() = 0;
+  // Creates the destination folder and any missing parents. Non-zero when the
+  // destination is a folder afterwards.
+  virtual int PrepareDestinationFolder() = 0;
   // Moves every entry of the work folder into the destination; 0 on failure.
   virtual int MoveResults() = 0;
   virtual int WorkFolderHoldsEntries() = 0;

@@ -46,7 +46,7 @@ class ScriptedDelivery final : public delivery::DeliverySteps {
   void RemoveWorkFolder() override { Note("remove work"); }
   int StartPayload() override { return Step("start"); }
   void WaitForPayload() override { Note("wait"); }
-  void CreateDestinationFolder() override { Note("destination"); }
+  int PrepareDestinationFolder() override { return Step("destination"); }
   int MoveResults() override { return Step("move"); }
   int WorkFolderHoldsEntries() override { return !Step("entries"); }
   void ShowMessage(int messageId, messages::Caption caption, unsigned style, Fill fill) override {
@@ -114,6 +114,8 @@ INSTANTIATE_TEST_SUITE_P(
         DeliveryCase{"cut", WRITTEN ", message 6 app 48, delete payload", DeliveryOutcome::Stopped},
         DeliveryCase{"work", WRITTEN ", work, message 7 app 48, delete payload", DeliveryOutcome::Stopped},
         DeliveryCase{"start", WRITTEN ", work, start, message 7 app 48, delete payload, remove work",
+                     DeliveryOutcome::Stopped},
+        DeliveryCase{"destination", WRITTEN ", work, start, wait, destination, message 9 app 48, remove work",
                      DeliveryOutcome::Stopped},
         DeliveryCase{"move", RAN ", message 9 app 48, remove work", DeliveryOutcome::Stopped},
         DeliveryCase{"entries", RAN ", entries, message 9 app 48, remove work", DeliveryOutcome::Stopped}),
