@@ -1,16 +1,8 @@
 // Stand-ins for the stages that are not built yet. Each keeps the contract the
 // run sequence relies on, answers as stated, and goes away when the real stage
 // arrives in its own folder.
-#include "machine/applicability_win32.h"
 #include "ui/destination_dialog_win32.h"
 #include "ui/licence_dialog_win32.h"
-
-namespace machine {
-
-// Every package applies: no machine is read yet.
-int IsMachineApplicable() { return 1; }
-
-}  // namespace machine
 
 namespace ui {
 

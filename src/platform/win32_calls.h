@@ -7,6 +7,7 @@
 
 #include "platform/windows_api.h"
 
+#include <objbase.h>
 #include <shellapi.h>
 
 namespace platform {
@@ -19,6 +20,7 @@ struct Win32Calls {
   decltype(&::GetTempFileNameA) GetTempFileNameA;
   decltype(&::CreateDirectoryA) CreateDirectoryA;
   decltype(&::SHFileOperationA) SHFileOperationA;
+  decltype(&::CoCreateInstance) CoCreateInstance;
 };
 
 extern Win32Calls g_calls;
