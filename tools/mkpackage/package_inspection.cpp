@@ -1,0 +1,145 @@
+#include "package_inspection.h"
+
+#include <string.h>
+
+#include "file_copy.h"
+#include "files.h"
+
+namespace mkpackage {
+namespace {
+
+// Knows where the reader left the source: the first payload byte.
+class PositionTracker final : public package::PackageSource {
+ public:
+  explicit PositionTracker(package::PackageSource& inner) : inner_(inner) {}
+  int64_t Length() override { return inner_.Length(); }
+  void Seek(int64_t position) override {
+    inner_.Seek(position);
+    if (position >= 0) position_ = position;
+  }
+  uint32_t Read(void* buffer, uint32_t count) override {
+    const uint32_t delivered = inner_.Read(buffer, count);
+    position_ += delivered;
+    return delivered;
+  }
+  int64_t position() const { return position_; }
+
+ private:
+  package::PackageSource& inner_;
+  int64_t position_ = 0;
+};
+
+// The line starting at `position`: its length up to the line feed, or -1 when
+// the data ends first. Reads at most one line buffer's worth.
+int64_t LineLength(package::PackageSource& source, int64_t position) {
+  char bytes[package::kLineBufferSize];
+  source.Seek(position);
+  const uint32_t got = source.Read(bytes, sizeof bytes);
+  const void* feed = memchr(bytes, '\n', got);
+  return feed ? static_cast<const char*>(feed) - bytes : -1;
+}
+
+std::string TooLong(const std::string& what, int64_t length, int limit) {
+  return what + " is " + std::to_string(length) + " bytes long; at most " + std::to_string(limit) + " fit";
+}
+
+// Walks the header as the reader does, to name the first line it refuses.
+std::string DiagnoseHeader(package::PackageSource& source, int64_t headerOffset) {
+  static const char* const kTextNames[] = {"payload file name", "destination folder", "title"};
+  int64_t position = headerOffset;
+  int lineNumber = 0;
+  int section = 0;  // 0: texts, 1: models, 2: devices
+  int slot = 0;
+  for (;;) {
+    ++lineNumber;
+    const std::string what = "header line " + std::to_string(lineNumber) + " (" +
+                             (section == 0   ? kTextNames[lineNumber - 1]
+                              : section == 1 ? "model section"
+                                             : "device section") +
+                             ")";
+    const int64_t length = LineLength(source, position);
+    if (length < 0) {
+      // The reader gives up at its 260th byte, before any end of file beyond it.
+      const int64_t left = source.Length() - position;
+      return left >= package::kLineBufferSize ? TooLong(what, left, package::kMaxLineBytes)
+                                              : what + " meets the end of the file before its line feed";
+    }
+    if (length > package::kMaxLineBytes) return TooLong(what, length, package::kMaxLineBytes);
+    char first = 0;
+    source.Seek(position);
+    source.Read(&first, length > 0 ? 1 : 0);
+    std::string line(static_cast<size_t>(length), '\0');
+    source.Seek(position);
+    if (length > 0) source.Read(&line[0], static_cast<uint32_t>(length));
+    line.resize(strlen(line.c_str()));  // a NUL ends the text, as in the slot
+    position += length + 1;
+
+    if (section == 0) {
+      if (lineNumber == 3) section = 1;
+      continue;
+    }
+    if (section == 1) {
+      if (static_cast<int64_t>(line.size()) >= package::kModelSlotSize) {
+        return TooLong(what, static_cast<int64_t>(line.size()), package::kModelSlotSize - 1);
+      }
+      if (first == package::kModelTerminatorByte) {
+        section = 2;
+        slot = 0;
+      } else if (++slot == package::kModelSlotCount) {
+        return "the model section has 101 lines and no model terminator (a line starting with '#')";
+      }
+      continue;
+    }
+    if (static_cast<int64_t>(line.size()) >= package::kDeviceSlotSize) {
+      return TooLong(what, static_cast<int64_t>(line.size()), package::kDeviceSlotSize - 1);
+    }
+    if (line == package::kDeviceTerminator) return "the header reader refuses the package";
+    if (++slot == package::kDeviceSlotCount)
+      return "the device section has 11 lines and no \"##\" terminator";
+  }
+}
+
+}  // namespace
+
+bool ReadPackage(package::PackageSource& source, PackageReport* report, std::string* error) {
+  report->fileSize = source.Length();
+  if (!package::ReadPackageTrailer(source, &report->headerOffset)) {
+    *error = "the file is shorter than the 8-byte trailer";
+    return false;
+  }
+  report->header = std::make_unique<package::PackageHeader>();
+  memset(report->header.get(), 0, sizeof *report->header);
+  if (report->headerOffset < 0 || report->headerOffset >= report->fileSize) {
+    *error = "the trailer's header offset " + std::to_string(report->headerOffset) +
+             " lies outside the file (" + std::to_string(report->fileSize) + " bytes)";
+    return false;
+  }
+  PositionTracker tracked(source);
+  if (!package::ReadPackageHeader(tracked, report->headerOffset, report->header.get())) {
+    *error = DiagnoseHeader(source, report->headerOffset);
+    return false;
+  }
+  report->payloadOffset = tracked.position();
+  report->payloadSize = report->fileSize - package::kTrailerSize - report->payloadOffset;
+  if (report->payloadSize <= 0) {
+    *error = "the package holds no payload bytes between its header and its trailer";
+    return false;
+  }
+  return true;
+}
+
+bool ExtractPayload(FILE* package, const PackageReport& report, const std::string& outputPath,
+                    std::string* error) {
+  return WriteFileWhole(
+      outputPath,
+      [&](FILE* out, std::string* copyError) {
+        if (SeekTo(package, report.payloadOffset) && CopyBytes(package, out, report.payloadSize, copyError)) {
+          return true;
+        }
+        *copyError = "the payload " + *copyError;
+        return false;
+      },
+      error);
+}
+
+}  // namespace mkpackage

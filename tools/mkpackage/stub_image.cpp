@@ -1,0 +1,166 @@
+#include "stub_image.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "package/package_layout.h"
+
+namespace mkpackage {
+namespace {
+
+constexpr uint32_t kDosHeaderSize = 64;
+constexpr uint32_t kPeOffsetField = 0x3C;
+constexpr uint32_t kCoffHeaderSize = 20;
+constexpr uint32_t kSectionHeaderSize = 40;
+constexpr uint32_t kCoffSymbolSize = 18;
+constexpr uint16_t kPe32Magic = 0x10B;
+constexpr uint16_t kPe32PlusMagic = 0x20B;
+constexpr uint32_t kCertificateDirectory = 4;
+
+uint32_t Little32(const unsigned char* bytes) {
+  return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}
+uint16_t Little16(const unsigned char* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
+
+bool ReadAt(package::PackageSource& source, int64_t position, void* buffer, uint32_t count) {
+  source.Seek(position);
+  return source.Read(buffer, count) == count;
+}
+
+// The first `length` bytes of a source: the package before a certificate table.
+class BoundedSource final : public package::PackageSource {
+ public:
+  BoundedSource(package::PackageSource& inner, int64_t length) : inner_(inner), length_(length) {}
+  int64_t Length() override { return length_; }
+  void Seek(int64_t position) override {
+    inner_.Seek(position);
+    if (position >= 0) position_ = position;
+  }
+  uint32_t Read(void* buffer, uint32_t count) override {
+    const int64_t left = position_ < length_ ? length_ - position_ : 0;
+    const uint32_t delivered = inner_.Read(buffer, left < count ? static_cast<uint32_t>(left) : count);
+    position_ += delivered;
+    return delivered;
+  }
+
+ private:
+  package::PackageSource& inner_;
+  int64_t length_;
+  int64_t position_ = 0;
+};
+
+}  // namespace
+
+bool FindStubImage(package::PackageSource& source, StubImage* image, std::string* error) {
+  unsigned char dos[kDosHeaderSize];
+  if (!ReadAt(source, 0, dos, sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') {
+    *error = "is not a Windows executable (no MZ header)";
+    return false;
+  }
+  const int64_t peOffset = Little32(dos + kPeOffsetField);
+  unsigned char pe[4 + kCoffHeaderSize];
+  if (!ReadAt(source, peOffset, pe, sizeof pe) || pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) {
+    *error = "is not a Windows executable (no PE header)";
+    return false;
+  }
+  const unsigned char* coff = pe + 4;
+  const uint16_t sectionCount = Little16(coff + 2);
+  const uint32_t symbolTable = Little32(coff + 8);
+  const uint32_t symbolCount = Little32(coff + 12);
+  const uint16_t optionalSize = Little16(coff + 16);
+  const int64_t optionalOffset = peOffset + static_cast<int64_t>(sizeof pe);
+
+  unsigned char optional[240] = {};
+  const uint32_t optionalRead = std::min<uint32_t>(optionalSize, sizeof optional);
+  if (optionalSize < 64 || !ReadAt(source, optionalOffset, optional, optionalRead)) {
+    *error = "is not a Windows executable (optional header missing)";
+    return false;
+  }
+  const uint16_t magic = Little16(optional);
+  if (magic != kPe32Magic && magic != kPe32PlusMagic) {
+    *error = "is not a Windows executable (unknown optional header)";
+    return false;
+  }
+  int64_t end = Little32(optional + 60);  // SizeOfHeaders
+
+  // The certificate table is the one data directory that holds a file offset.
+  const uint32_t directoryCountAt = magic == kPe32Magic ? 92 : 108;
+  const uint32_t certificateAt = directoryCountAt + 4 + kCertificateDirectory * 8;
+  *image = StubImage();
+  if (certificateAt + 8 <= optionalRead && Little32(optional + directoryCountAt) > kCertificateDirectory) {
+    image->certificateOffset = Little32(optional + certificateAt);
+    image->certificateSize = Little32(optional + certificateAt + 4);
+  }
+
+  const int64_t sectionsAt = optionalOffset + optionalSize;
+  for (uint16_t i = 0; i < sectionCount; ++i) {
+    unsigned char section[kSectionHeaderSize];
+    if (!ReadAt(source, sectionsAt + int64_t{i} * kSectionHeaderSize, section, sizeof section)) {
+      *error = "is not a complete Windows executable (section table cut off)";
+      return false;
+    }
+    const uint32_t rawSize = Little32(section + 16);
+    if (rawSize > 0) end = std::max<int64_t>(end, int64_t{Little32(section + 20)} + rawSize);
+  }
+
+  if (symbolTable != 0) {
+    // The string table follows the symbols and starts with its own length.
+    const int64_t stringsAt = int64_t{symbolTable} + int64_t{symbolCount} * kCoffSymbolSize;
+    unsigned char stringsSize[4];
+    const int64_t stringsEnd =
+        ReadAt(source, stringsAt, stringsSize, 4) ? stringsAt + Little32(stringsSize) : 0;
+    end = std::max(end, std::max(stringsAt, stringsEnd));
+  }
+  image->imageEnd = end;
+  return true;
+}
+
+bool StubLengthToCopy(package::PackageSource& stub, bool replacePackage, int64_t* length,
+                      std::string* error) {
+  StubImage image;
+  if (!FindStubImage(stub, &image, error)) return false;
+  const int64_t fileLength = stub.Length();
+  // A certificate table that ends the file closes whatever package stands
+  // before it; one anywhere else is just part of the image.
+  int64_t imageEnd = image.imageEnd;
+  int64_t packageEnd = fileLength;
+  if (image.certificateSize > 0) {
+    const int64_t certificateEnd = image.certificateOffset + image.certificateSize;
+    if (certificateEnd == fileLength && image.certificateOffset >= imageEnd) {
+      packageEnd = image.certificateOffset;
+    } else {
+      imageEnd = std::max(imageEnd, certificateEnd);
+    }
+  }
+  if (fileLength < imageEnd) {
+    *error = "is cut off: its image ends at byte " + std::to_string(imageEnd) + " but the file has " +
+             std::to_string(fileLength) + " bytes";
+    return false;
+  }
+  if (packageEnd == imageEnd) {
+    *length = fileLength;
+    return true;
+  }
+  // Bytes behind the image: only a package that the unpacker's own reader
+  // accepts, with its header behind the image, counts as a carried package.
+  BoundedSource bounded(stub, packageEnd);
+  int64_t headerOffset = 0;
+  auto header = std::make_unique<package::PackageHeader>();
+  const bool carriesPackage = package::ReadPackageTrailer(bounded, &headerOffset) &&
+                              headerOffset >= imageEnd &&
+                              package::ReadPackageHeader(bounded, headerOffset, header.get());
+  if (!carriesPackage) {
+    *error = "has " + std::to_string(packageEnd - imageEnd) +
+             " bytes behind its executable image that are not a package; use the bare unpacker";
+    return false;
+  }
+  if (!replacePackage) {
+    *error = "already carries a package (header at byte " + std::to_string(headerOffset) +
+             "); give --replace-package to replace it";
+    return false;
+  }
+  *length = headerOffset;
+  return true;
+}
+
+}  // namespace mkpackage

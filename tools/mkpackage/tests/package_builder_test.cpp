@@ -1,0 +1,258 @@
+#include "mkpackage/package_builder.h"
+
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "memory_source.h"
+#include "minimal_pe.h"
+#include "mkpackage/stub_image.h"
+#include "package/package_reader.h"
+#include "test_folder.h"
+
+namespace {
+
+using mkpackage::BuildOptions;
+using mkpackage::BuildPackage;
+using mkpackage::PackageSpec;
+using namespace mkpackage_test;
+
+PackageSpec TypicalSpec() {
+  PackageSpec spec;
+  spec.payloadFileName = "setup.exe";
+  spec.destinationFolder = "C:\\Drivers\\Audio";
+  spec.title = "Audio Driver";
+  spec.modelPatterns = {"QR-7.B", "QR-80"};
+  spec.devicePatterns = {"PCI\\VEN_10EC&DEV_8168"};
+  return spec;
+}
+
+// Every byte value, lines that look like header lines, and more than one copy
+// buffer's worth.
+std::string AwkwardPayload() {
+  std::string payload = "MZ\n##\n#\r\n";
+  for (int i = 0; i < 256; ++i) payload += static_cast<char>(i);
+  payload.resize((1 << 20) + 17, '\x5A');
+  payload += "\n##\n";
+  return payload;
+}
+
+struct ReadBack {
+  int accepted = 0;
+  int64_t headerOffset = -1;
+  std::unique_ptr<package::PackageHeader> header = std::make_unique<package::PackageHeader>();
+  std::string payload;
+};
+
+// The unpacker's reader on the package's bytes.
+ReadBack ReadWithUnpackerReader(const std::string& bytes) {
+  ReadBack back;
+  std::memset(back.header.get(), 0, sizeof *back.header);
+  MemorySource source(bytes);
+  back.accepted = package::ReadPackageTrailer(source, &back.headerOffset) &&
+                  package::ReadPackageHeader(source, back.headerOffset, back.header.get());
+  if (back.accepted) {
+    const size_t start = static_cast<size_t>(source.position());
+    back.payload = bytes.substr(start, bytes.size() - package::kTrailerSize - start);
+  }
+  return back;
+}
+
+class BuildPackageTest : public TestFolder {
+ protected:
+  void SetUp() override {
+    TestFolder::SetUp();
+    stub_ = MinimalPe();
+    payload_ = AwkwardPayload();
+    WriteFile(Path("unpacker.exe"), stub_);
+    WriteFile(Path("setup.exe"), payload_);
+  }
+
+  bool Build(const PackageSpec& spec, const std::string& stub = "unpacker.exe",
+             const std::string& output = "package.exe", bool replacePackage = false) {
+    BuildOptions options;
+    options.replacePackage = replacePackage;
+    error_.clear();
+    return BuildPackage(spec, Path(stub), Path("setup.exe"), Path(output), &error_, options);
+  }
+
+  std::string stub_, payload_, error_;
+};
+
+TEST_F(BuildPackageTest, RoundTripsThroughTheUnpackerReader) {
+  PackageSpec spec = TypicalSpec();
+  spec.codePage = 932;
+  spec.title = "\u30aa\u30fc\u30c7\u30a3\u30aa Driver";
+  ASSERT_TRUE(Build(spec)) << error_;
+  const std::string bytes = ReadFile(Path("package.exe"));
+
+  EXPECT_EQ(bytes.substr(0, stub_.size()), stub_);
+  const ReadBack back = ReadWithUnpackerReader(bytes);
+  ASSERT_TRUE(back.accepted);
+  EXPECT_EQ(back.headerOffset, static_cast<int64_t>(stub_.size()));
+  EXPECT_STREQ(back.header->payloadFileName, "setup.exe");
+  EXPECT_STREQ(back.header->destinationFolder, "C:\\Drivers\\Audio");
+  EXPECT_STREQ(back.header->title, "\x83\x49\x81\x5B\x83\x66\x83\x42\x83\x49 Driver");
+  EXPECT_STREQ(back.header->modelPatterns[0], "QR-7.B");
+  EXPECT_STREQ(back.header->modelPatterns[1], "QR-80");
+  EXPECT_STREQ(back.header->modelPatterns[2], "#");
+  EXPECT_STREQ(back.header->devicePatterns[0], "PCI\\VEN_10EC&DEV_8168");
+  EXPECT_STREQ(back.header->devicePatterns[1], "##");
+  EXPECT_TRUE(back.payload == payload_) << "payload differs";
+}
+
+TEST_F(BuildPackageTest, AllModelsPackageStartsWithTheModelTerminator) {
+  PackageSpec spec = TypicalSpec();
+  spec.modelPatterns.clear();
+  spec.devicePatterns.clear();
+  spec.allModels = true;
+  ASSERT_TRUE(Build(spec)) << error_;
+  const ReadBack back = ReadWithUnpackerReader(ReadFile(Path("package.exe")));
+  ASSERT_TRUE(back.accepted);
+  EXPECT_STREQ(back.header->modelPatterns[0], "#");
+  EXPECT_STREQ(back.header->devicePatterns[0], "##");
+}
+
+TEST_F(BuildPackageTest, RefusesACarriedPackageUnlessReplacingIt) {
+  ASSERT_TRUE(Build(TypicalSpec())) << error_;
+  PackageSpec second = TypicalSpec();
+  second.title = "Second build";
+  second.modelPatterns = {"ZX-1"};
+  ASSERT_TRUE(Build(second, "unpacker.exe", "expected.exe")) << error_;
+
+  EXPECT_FALSE(Build(second, "package.exe", "again.exe"));
+  EXPECT_NE(error_.find("already carries a package (header at byte " + std::to_string(stub_.size())),
+            std::string::npos)
+      << error_;
+  EXPECT_FALSE(Exists(Path("again.exe")));
+
+  // Replaced, the package is the one built from the bare stub: nothing of the
+  // old one remains.
+  ASSERT_TRUE(Build(second, "package.exe", "again.exe", true)) << error_;
+  EXPECT_TRUE(ReadFile(Path("again.exe")) == ReadFile(Path("expected.exe")));
+
+  // In place: the output may be the stub itself.
+  ASSERT_TRUE(Build(second, "package.exe", "package.exe", true)) << error_;
+  EXPECT_TRUE(ReadFile(Path("package.exe")) == ReadFile(Path("expected.exe")));
+}
+
+TEST_F(BuildPackageTest, SignedStubsAndSignedPackages) {
+  // A signed bare unpacker is copied whole, certificate included.
+  const std::string signedStub = MinimalPe(0x200, 0x80);
+  WriteFile(Path("signed.exe"), signedStub);
+  ASSERT_TRUE(Build(TypicalSpec(), "signed.exe", "package.exe")) << error_;
+  const ReadBack back = ReadWithUnpackerReader(ReadFile(Path("package.exe")));
+  ASSERT_TRUE(back.accepted);
+  EXPECT_EQ(back.headerOffset, static_cast<int64_t>(signedStub.size()));
+
+  // A package signed afterwards: the certificate table stands behind the
+  // trailer and the security entry points at it.
+  ASSERT_TRUE(Build(TypicalSpec(), "unpacker.exe", "plain.exe")) << error_;
+  std::string signedPackage = ReadFile(Path("plain.exe"));
+  const uint32_t certificateAt = static_cast<uint32_t>(signedPackage.size());
+  Put32(signedPackage, 0x80 + 24 + 96 + 32, certificateAt);
+  Put32(signedPackage, 0x80 + 24 + 96 + 36, 0x40);
+  signedPackage += std::string(0x40, 'C');
+  WriteFile(Path("signed-package.exe"), signedPackage);
+  EXPECT_FALSE(Build(TypicalSpec(), "signed-package.exe", "again.exe"));
+  EXPECT_NE(error_.find("already carries a package"), std::string::npos) << error_;
+  ASSERT_TRUE(Build(TypicalSpec(), "signed-package.exe", "again.exe", true)) << error_;
+  EXPECT_EQ(ReadWithUnpackerReader(ReadFile(Path("again.exe"))).headerOffset,
+            static_cast<int64_t>(stub_.size()));
+}
+
+struct BadStub {
+  const char* name;
+  std::string bytes;
+  const char* message;
+};
+
+void PrintTo(const BadStub& stub, std::ostream* out) { *out << stub.name; }
+
+class RefusesStub : public TestFolder, public testing::WithParamInterface<BadStub> {};
+
+TEST_P(RefusesStub, WithoutWritingAnything) {
+  WriteFile(Path("stub.exe"), GetParam().bytes);
+  WriteFile(Path("setup.exe"), "MZ payload");
+  const auto before = Names();
+  std::string error;
+  for (bool replace : {false, true}) {
+    BuildOptions options;
+    options.replacePackage = replace;
+    EXPECT_FALSE(BuildPackage(TypicalSpec(), Path("stub.exe"), Path("setup.exe"), Path("package.exe"), &error,
+                              options));
+    EXPECT_NE(error.find(GetParam().message), std::string::npos) << error;
+  }
+  EXPECT_EQ(Names(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusesStub,
+    testing::Values(
+        BadStub{"NotAnExecutable", "#!/bin/sh\necho hello\n", "is not a Windows executable (no MZ header)"},
+        BadStub{"NoPeHeader", std::string("MZ") + std::string(100, '\0'), "no PE header"},
+        BadStub{"CutOff", MinimalPe(0x400).substr(0, 0x300), "is cut off: its image ends at byte 1536"},
+        BadStub{"UnknownOverlay", MinimalPe() + "SOMETHING ELSE",
+                "has 14 bytes behind its executable image that are not a package"}),
+    [](const testing::TestParamInfo<BadStub>& info) { return std::string(info.param.name); });
+
+TEST_F(BuildPackageTest, FailedBuildsLeaveNoFileBehind) {
+  PackageSpec invalid = TypicalSpec();
+  invalid.title = "bad\r";
+  const auto before = Names();
+  EXPECT_FALSE(Build(invalid));
+  EXPECT_FALSE(
+      BuildPackage(TypicalSpec(), Path("unpacker.exe"), Path("missing.exe"), Path("package.exe"), &error_));
+  EXPECT_NE(error_.find("cannot open the payload"), std::string::npos) << error_;
+  WriteFile(Path("empty.exe"), "");
+  EXPECT_FALSE(
+      BuildPackage(TypicalSpec(), Path("unpacker.exe"), Path("empty.exe"), Path("package.exe"), &error_));
+  EXPECT_NE(error_.find("is empty"), std::string::npos) << error_;
+  unlink(Path("empty.exe").c_str());
+  EXPECT_EQ(Names(), before);
+}
+
+TEST_F(BuildPackageTest, WriteFailureHalfwayKeepsTheOldPackage) {
+  WriteFile(Path("package.exe"), "the previous package");
+  const auto before = Names();
+  // The file size limit makes the write fail in the middle of the payload.
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 256 * 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool built = Build(TypicalSpec());
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
+
+  EXPECT_FALSE(built);
+  EXPECT_NE(error_.find("the payload could not be copied"), std::string::npos) << error_;
+  EXPECT_EQ(Names(), before);
+  EXPECT_EQ(ReadFile(Path("package.exe")), "the previous package");
+}
+
+TEST(StubImage, FindsTheEndOfARealLayout) {
+  // Headers, a section and a COFF symbol table with its string table behind.
+  std::string pe = MinimalPe(0x200);
+  const uint32_t symbols = static_cast<uint32_t>(pe.size());
+  Put32(pe, 0x80 + 12, symbols);
+  Put32(pe, 0x80 + 16, 2);
+  pe += std::string(2 * 18, 'S');
+  std::string strings(4 + 6, 'x');
+  Put32(strings, 0, 10);
+  pe += strings;
+  MemorySource source(pe);
+  mkpackage::StubImage image;
+  std::string error;
+  ASSERT_TRUE(mkpackage::FindStubImage(source, &image, &error)) << error;
+  EXPECT_EQ(image.imageEnd, static_cast<int64_t>(pe.size()));
+  EXPECT_EQ(image.certificateSize, 0);
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+#include "validation.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "codepage.h"
+#include "package/package_layout.h"
+
+namespace mkpackage {
+namespace {
+
+constexpr size_t kMaxModelPatterns = package::kModelSlotCount - 1;
+constexpr size_t kMaxDevicePatterns = package::kDeviceSlotCount - 1;
+constexpr size_t kMaxModelBytes = package::kModelSlotSize - 1;
+constexpr size_t kMaxDeviceBytes = package::kDeviceSlotSize - 1;
+constexpr char kForbiddenInDestination[] = "|><?*/";
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+std::string ByteName(char c) {
+  char name[8];
+  snprintf(name, sizeof name, "0x%02X", static_cast<unsigned char>(c));
+  return name;
+}
+
+// Converts one text to code page bytes and applies the rules every line obeys.
+bool EncodeLine(const std::string& label, const std::string& utf8, size_t maxBytes, int codePage,
+                std::string* bytes, std::string* error) {
+  if (!Utf8ToCodePage(utf8, codePage, bytes, error)) {
+    *error = label + " " + *error;
+    return false;
+  }
+  static const struct {
+    char byte;
+    const char* name;
+  } kLineBreakers[] = {{'\n', "a line feed"}, {'\r', "a carriage return"}, {'\0', "a NUL byte"}};
+  for (const auto& breaker : kLineBreakers) {
+    if (bytes->find(breaker.byte) != std::string::npos) {
+      *error = label + " holds " + breaker.name + ", which a header line cannot carry";
+      return false;
+    }
+  }
+  if (bytes->size() > maxBytes) {
+    *error = label + " is " + std::to_string(bytes->size()) + " bytes long in code page " +
+             std::to_string(codePage) + "; at most " + std::to_string(maxBytes) + " fit";
+    return false;
+  }
+  return true;
+}
+
+bool EncodeModelSection(const PackageSpec& spec, std::string* header, std::string* error) {
+  if (spec.allModels && !spec.modelPatterns.empty()) {
+    *error = "model patterns and a package for all models exclude each other";
+    return false;
+  }
+  if (!spec.allModels && spec.modelPatterns.empty()) {
+    *error = "no model pattern given: name the models (--model) or build for all models (--all-models)";
+    return false;
+  }
+  if (spec.allModels && !spec.devicePatterns.empty()) {
+    // The unpacker runs no check at all when the package names no model.
+    *error = "device patterns have no effect in a package for all models";
+    return false;
+  }
+  if (spec.modelPatterns.size() > kMaxModelPatterns) {
+    *error = std::to_string(spec.modelPatterns.size()) + " model patterns given; at most " +
+             std::to_string(kMaxModelPatterns) + " fit";
+    return false;
+  }
+  for (size_t i = 0; i < spec.modelPatterns.size(); ++i) {
+    const std::string label = "model pattern " + std::to_string(i + 1);
+    std::string bytes;
+    if (!EncodeLine(label, spec.modelPatterns[i], kMaxModelBytes, spec.codePage, &bytes, error)) return false;
+    if (bytes.empty()) {
+      *error = label + " is empty, which would end the model list";
+      return false;
+    }
+    if (bytes[0] == package::kModelTerminatorByte) {
+      *error = label + " begins with '#', which would end the model section";
+      return false;
+    }
+    *header += bytes + '\n';
+  }
+  *header += std::string(1, package::kModelTerminatorByte) + '\n';
+  return true;
+}
+
+bool EncodeDeviceSection(const PackageSpec& spec, std::string* header, std::string* error) {
+  if (spec.devicePatterns.size() > kMaxDevicePatterns) {
+    *error = std::to_string(spec.devicePatterns.size()) + " device patterns given; at most " +
+             std::to_string(kMaxDevicePatterns) + " fit";
+    return false;
+  }
+  for (size_t i = 0; i < spec.devicePatterns.size(); ++i) {
+    const std::string label = "device pattern " + std::to_string(i + 1);
+    std::string bytes;
+    if (!EncodeLine(label, spec.devicePatterns[i], kMaxDeviceBytes, spec.codePage, &bytes, error))
+      return false;
+    if (bytes.empty()) {
+      *error = label + " is empty, which would end the device list";
+      return false;
+    }
+    if (bytes == package::kDeviceTerminator) {
+      *error = label + " is \"##\", which would end the device section";
+      return false;
+    }
+    *header += bytes + '\n';
+  }
+  *header += std::string(package::kDeviceTerminator) + '\n';
+  return true;
+}
+
+}  // namespace
+
+std::string PayloadFileNameProblem(const std::string& name) {
+  if (name.empty()) return "is empty";
+  if (name == "." || name == "..") return "names a folder, not a file";
+  // The name is joined to the temporary folder: any path delimiter would put
+  // the payload somewhere else. ASCII bytes in UTF-8 are always characters, so
+  // a byte search finds exactly these characters.
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    return "must be a bare file name, without '\\', '/' or ':'";
+  }
+  for (char c : name) {
+    if (strchr("<>\"|?*", c) != nullptr || static_cast<unsigned char>(c) < 0x20) {
+      return "holds the character " + ByteName(c) + ", which Windows does not allow in a file name";
+    }
+  }
+  return std::string();
+}
+
+std::string DestinationProblem(const std::string& bytes, int codePage) {
+  // A root must remain after stripping and the text must start with a drive
+  // letter and a colon: together, "X:\" in front. Those three bytes are ASCII
+  // at the start of the text, so no double-byte character can hide them.
+  if (bytes.size() < 3 || !IsAsciiLetter(bytes[0]) || bytes[1] != ':' || bytes[2] != '\\') {
+    return "must begin with a drive letter, a colon and a backslash, like C:\\Drivers";
+  }
+  // Searched byte by byte, as the destination dialog does: in code page 932
+  // the second byte of a character can be one of these.
+  const size_t at = bytes.find_first_of(kForbiddenInDestination);
+  if (at != std::string::npos) {
+    return "holds the byte " + ByteName(bytes[at]) + " ('" + bytes[at] + "') in code page " +
+           std::to_string(codePage) + ", which the destination dialog refuses (\"" + kForbiddenInDestination +
+           "\" are not allowed, also as the second byte of a double-byte character)";
+  }
+  return std::string();
+}
+
+bool EncodeHeader(const PackageSpec& spec, std::string* header, std::string* error) {
+  if (!IsSupportedCodePage(spec.codePage)) {
+    *error = "code page " + std::to_string(spec.codePage) + " is not supported; use 1252 or 932";
+    return false;
+  }
+  const size_t maxText = package::kMaxLineBytes;
+  std::string name, destination, title;
+  if (!EncodeLine("payload file name", spec.payloadFileName, maxText, spec.codePage, &name, error) ||
+      !EncodeLine("destination folder", spec.destinationFolder, maxText, spec.codePage, &destination,
+                  error) ||
+      !EncodeLine("title", spec.title, maxText, spec.codePage, &title, error)) {
+    return false;
+  }
+  const std::string nameProblem = PayloadFileNameProblem(spec.payloadFileName);
+  if (!nameProblem.empty()) {
+    *error = "payload file name " + nameProblem;
+    return false;
+  }
+  const std::string destinationProblem = DestinationProblem(destination, spec.codePage);
+  if (!destinationProblem.empty()) {
+    *error = "destination folder " + destinationProblem;
+    return false;
+  }
+  std::string lines = name + '\n' + destination + '\n' + title + '\n';
+  if (!EncodeModelSection(spec, &lines, error) || !EncodeDeviceSection(spec, &lines, error)) return false;
+  *header = lines;
+  return true;
+}
+
+}  // namespace mkpackage
