@@ -33,8 +33,10 @@ std::string LastSystemError();
 class FileCloser {
  public:
   explicit FileCloser(FILE* file) : file_(file) {}
-  ~FileCloser() {
+  ~FileCloser() { Close(); }
+  void Close() {
     if (file_) fclose(file_);
+    file_ = nullptr;
   }
   FileCloser(const FileCloser&) = delete;
   FileCloser& operator=(const FileCloser&) = delete;

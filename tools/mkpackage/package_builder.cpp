@@ -15,8 +15,9 @@ bool WriteBytes(FILE* to, const void* bytes, size_t count, std::string* error) {
   return false;
 }
 
-bool WritePackage(FILE* stub, int64_t stubLength, const std::string& header, FILE* payload, FILE* out,
+bool WritePackage(FILE* stub, const StubCopy& stubCopy, const std::string& header, FILE* payload, FILE* out,
                   std::string* error) {
+  const int64_t stubLength = stubCopy.length;
   std::string copyError;
   if (!SeekTo(stub, 0)) copyError = "cannot be read: " + LastSystemError();
   if (!copyError.empty() || !CopyBytes(stub, out, stubLength, &copyError)) {
@@ -30,7 +31,13 @@ bool WritePackage(FILE* stub, int64_t stubLength, const std::string& header, FIL
   }
   unsigned char trailer[package::kTrailerSize];
   package::EncodeTrailer(stubLength, trailer);
-  return WriteBytes(out, trailer, sizeof trailer, error);
+  if (!WriteBytes(out, trailer, sizeof trailer, error)) return false;
+  if (stubCopy.certificateEntryToClear < 0) return true;
+  const unsigned char noCertificate[8] = {};
+  if (SeekTo(out, stubCopy.certificateEntryToClear))
+    return WriteBytes(out, noCertificate, sizeof noCertificate, error);
+  *error = "the package cannot be written: " + LastSystemError();
+  return false;
 }
 
 }  // namespace
@@ -47,8 +54,8 @@ bool BuildPackage(const PackageSpec& spec, const std::string& stubPath, const st
   }
   FileCloser stubCloser(stub);
   FileSource stubSource(stub);
-  int64_t stubLength = 0;
-  if (!StubLengthToCopy(stubSource, options.replacePackage, &stubLength, error)) {
+  StubCopy stubCopy;
+  if (!PlanStubCopy(stubSource, options.replacePackage, &stubCopy, error)) {
     *error = "the stub " + stubPath + " " + *error;
     return false;
   }
@@ -67,7 +74,12 @@ bool BuildPackage(const PackageSpec& spec, const std::string& stubPath, const st
   return WriteFileWhole(
       outputPath,
       [&](FILE* out, std::string* writeError) {
-        return WritePackage(stub, stubLength, header, payload, out, writeError);
+        const bool written = WritePackage(stub, stubCopy, header, payload, out, writeError);
+        // Windows will not replace a file that is still open, and the output
+        // may well be the stub itself.
+        stubCloser.Close();
+        payloadCloser.Close();
+        return written;
       },
       error);
 }

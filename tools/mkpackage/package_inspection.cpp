@@ -61,8 +61,9 @@ std::string DiagnoseHeader(package::PackageSource& source, int64_t headerOffset)
     if (length < 0) {
       // The reader gives up at its 260th byte, before any end of file beyond it.
       const int64_t left = source.Length() - position;
-      return left >= package::kLineBufferSize ? TooLong(what, left, package::kMaxLineBytes)
-                                              : what + " meets the end of the file before its line feed";
+      return left >= package::kLineBufferSize
+                 ? what + " is longer than " + std::to_string(package::kMaxLineBytes) + " bytes"
+                 : what + " meets the end of the file before its line feed";
     }
     if (length > package::kMaxLineBytes) return TooLong(what, length, package::kMaxLineBytes);
     char first = 0;

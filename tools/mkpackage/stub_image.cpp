@@ -16,6 +16,7 @@ constexpr uint32_t kCoffSymbolSize = 18;
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr uint32_t kCertificateDirectory = 4;
+constexpr int kMaxSigningPadding = 7;
 
 uint32_t Little32(const unsigned char* bytes) {
   return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
@@ -48,6 +49,12 @@ class BoundedSource final : public package::PackageSource {
   int64_t length_;
   int64_t position_ = 0;
 };
+
+bool ReadCarriedPackage(package::PackageSource& source, int64_t imageEnd, int64_t* headerOffset) {
+  auto header = std::make_unique<package::PackageHeader>();
+  return package::ReadPackageTrailer(source, headerOffset) && *headerOffset >= imageEnd &&
+         package::ReadPackageHeader(source, *headerOffset, header.get());
+}
 
 }  // namespace
 
@@ -90,6 +97,7 @@ bool FindStubImage(package::PackageSource& source, StubImage* image, std::string
   if (certificateAt + 8 <= optionalRead && Little32(optional + directoryCountAt) > kCertificateDirectory) {
     image->certificateOffset = Little32(optional + certificateAt);
     image->certificateSize = Little32(optional + certificateAt + 4);
+    image->certificateEntryOffset = optionalOffset + certificateAt;
   }
 
   const int64_t sectionsAt = optionalOffset + optionalSize;
@@ -115,8 +123,7 @@ bool FindStubImage(package::PackageSource& source, StubImage* image, std::string
   return true;
 }
 
-bool StubLengthToCopy(package::PackageSource& stub, bool replacePackage, int64_t* length,
-                      std::string* error) {
+bool PlanStubCopy(package::PackageSource& stub, bool replacePackage, StubCopy* copy, std::string* error) {
   StubImage image;
   if (!FindStubImage(stub, &image, error)) return false;
   const int64_t fileLength = stub.Length();
@@ -138,17 +145,24 @@ bool StubLengthToCopy(package::PackageSource& stub, bool replacePackage, int64_t
     return false;
   }
   if (packageEnd == imageEnd) {
-    *length = fileLength;
+    *copy = StubCopy{fileLength, -1};
     return true;
   }
   // Bytes behind the image: only a package that the unpacker's own reader
   // accepts, with its header behind the image, counts as a carried package.
-  BoundedSource bounded(stub, packageEnd);
+  // Signing aligns the certificate table to 8 bytes with up to 7 zero bytes,
+  // so a signed package may end a few zero bytes before the table.
   int64_t headerOffset = 0;
-  auto header = std::make_unique<package::PackageHeader>();
-  const bool carriesPackage = package::ReadPackageTrailer(bounded, &headerOffset) &&
-                              headerOffset >= imageEnd &&
-                              package::ReadPackageHeader(bounded, headerOffset, header.get());
+  bool carriesPackage = false;
+  for (int padding = 0;; ++padding) {
+    BoundedSource bounded(stub, packageEnd - padding);
+    carriesPackage = ReadCarriedPackage(bounded, imageEnd, &headerOffset);
+    unsigned char byte = 1;
+    if (carriesPackage || packageEnd == fileLength || padding == kMaxSigningPadding ||
+        !ReadAt(stub, packageEnd - padding - 1, &byte, 1) || byte != 0) {
+      break;
+    }
+  }
   if (!carriesPackage) {
     *error = "has " + std::to_string(packageEnd - imageEnd) +
              " bytes behind its executable image that are not a package; use the bare unpacker";
@@ -159,7 +173,8 @@ bool StubLengthToCopy(package::PackageSource& stub, bool replacePackage, int64_t
              "); give --replace-package to replace it";
     return false;
   }
-  *length = headerOffset;
+  // A signature that ended the old package goes with it.
+  *copy = StubCopy{headerOffset, packageEnd < fileLength ? image.certificateEntryOffset : -1};
   return true;
 }
 
