@@ -31,6 +31,9 @@ int ReadStringProperty(IWbemClassObject* object, const wchar_t* propertyName,
 
 }  // namespace
 
+// Default priority: constructed after the call table and the DLL search
+// restriction (both priority 101), so COM starts with the restricted search
+// order already in place.
 WmiSession g_wmiSession;
 
 WmiSession::WmiSession() : services(nullptr), locator(nullptr), usable(1) {
