@@ -11,6 +11,10 @@ constexpr int kJapaneseCodePage = 932;
 
 bool IsSupportedCodePage(int codePage);
 
+// True for the first byte of a double-byte character in the code page.
+using LeadByteTest = bool (*)(unsigned char byte);
+LeadByteTest LeadByteTestFor(int codePage);
+
 // Converts exactly: every character must have its own byte sequence in the code
 // page. Best-fit substitutes are refused, since one such as the yen sign turning
 // into a backslash would change what a path means. On failure *error names the

@@ -5,6 +5,7 @@
 
 #include "codepage.h"
 #include "package/package_layout.h"
+#include "ui/destination_examination.h"
 
 namespace mkpackage {
 namespace {
@@ -14,8 +15,6 @@ constexpr size_t kMaxDevicePatterns = package::kDeviceSlotCount - 1;
 constexpr size_t kMaxModelBytes = package::kModelSlotSize - 1;
 constexpr size_t kMaxDeviceBytes = package::kDeviceSlotSize - 1;
 constexpr char kForbiddenInDestination[] = "|><?*/";
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 std::string ByteName(char c) {
   char name[8];
@@ -130,21 +129,27 @@ std::string PayloadFileNameProblem(const std::string& name) {
 }
 
 std::string DestinationProblem(const std::string& bytes, int codePage) {
-  // A root must remain after stripping and the text must start with a drive
-  // letter and a colon: together, "X:\" in front. Those three bytes are ASCII
-  // at the start of the text, so no double-byte character can hide them.
-  if (bytes.size() < 3 || !IsAsciiLetter(bytes[0]) || bytes[1] != ':' || bytes[2] != '\\') {
-    return "must begin with a drive letter, a colon and a backslash, like C:\\Drivers";
+  // The destination dialog's own examination, on the packager's machine: the
+  // disks of the target machine are unknown here, so nothing "exists".
+  class PackagerPathRules final : public ui::PortablePathRules {
+   public:
+    using PortablePathRules::PortablePathRules;
+    int Exists(const char*) const override { return 0; }
+  };
+  const PackagerPathRules rules(LeadByteTestFor(codePage));
+  if (bytes.size() < ui::kDestinationTextSize && bytes.find('\0') == std::string::npos &&
+      ui::ExamineDestination(bytes.c_str(), rules) == ui::kDestinationAccepted) {
+    return std::string();
   }
-  // Searched byte by byte, as the destination dialog does: in code page 932
-  // the second byte of a character can be one of these.
+  // Searched byte by byte, as the dialog does: in code page 932 the second
+  // byte of a character can be one of these.
   const size_t at = bytes.find_first_of(kForbiddenInDestination);
   if (at != std::string::npos) {
     return "holds the byte " + ByteName(bytes[at]) + " ('" + bytes[at] + "') in code page " +
            std::to_string(codePage) + ", which the destination dialog refuses (\"" + kForbiddenInDestination +
            "\" are not allowed, also as the second byte of a double-byte character)";
   }
-  return std::string();
+  return "must begin with a drive letter, a colon and a backslash, like C:\\Drivers";
 }
 
 bool EncodeHeader(const PackageSpec& spec, std::string* header, std::string* error) {

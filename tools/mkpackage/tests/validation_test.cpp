@@ -148,7 +148,7 @@ const Rule kRules[] = {
     {"DriveRelativeDestination", [](PackageSpec& s) { s.destinationFolder = "C:Drivers"; },
      "must begin with a drive letter"},
     {"SlashDestination", [](PackageSpec& s) { s.destinationFolder = "C:/Drivers"; },
-     "must begin with a drive letter"},
+     "holds the byte 0x2F ('/')"},
     {"DigitDrive", [](PackageSpec& s) { s.destinationFolder = "1:\\Drivers"; },
      "must begin with a drive letter"},
     {"ForbiddenCharacter", [](PackageSpec& s) { s.destinationFolder = "C:\\Drivers\\a*b"; },
