@@ -39,7 +39,7 @@ class Win32Delivery final : public DeliverySteps {
 
   int PayloadPathExists() override {
     WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA(payloadPath_, &found);
+    const HANDLE search = platform::g_calls.FindFirstFileA(payloadPath_, &found);
     if (search == INVALID_HANDLE_VALUE) return 0;
     FindClose(search);
     return 1;

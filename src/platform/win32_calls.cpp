@@ -12,6 +12,7 @@ __attribute__((init_priority(101))) Win32Calls g_calls = {
     ::GetTempFileNameA,
     ::CreateDirectoryA,
     ::SHFileOperationA,
+    ::FindFirstFileA,
     ::CoCreateInstance,
 };
 

@@ -20,6 +20,7 @@ struct Win32Calls {
   decltype(&::GetTempFileNameA) GetTempFileNameA;
   decltype(&::CreateDirectoryA) CreateDirectoryA;
   decltype(&::SHFileOperationA) SHFileOperationA;
+  decltype(&::FindFirstFileA) FindFirstFileA;
   decltype(&::CoCreateInstance) CoCreateInstance;
 };
 
