@@ -50,18 +50,23 @@ struct BuildCommand {
 void AddBuildCommand(CLI::App& app, BuildCommand* command) {
   CLI::App* build = command->app = app.add_subcommand(
       "build", "Build a package: the unpacker, the header, the payload and the trailer in one file.");
-  build->add_option("--from", command->from,
-                    "Description file (INI) with the settings below; flags override it");
-  build->add_option("--stub", command->stub, "The unpacker executable the package is appended to");
-  build->add_option("--payload", command->payload, "The payload executable");
-  build->add_option("-o,--output", command->output, "The package to write");
+  build
+      ->add_option("--from", command->from,
+                   "Description file (INI) with the settings below; flags override it")
+      ->type_name("FILE");
+  build->add_option("--stub", command->stub, "The unpacker executable the package is appended to")
+      ->type_name("FILE");
+  build->add_option("--payload", command->payload, "The payload executable")->type_name("FILE");
+  build->add_option("-o,--output", command->output, "The package to write")->type_name("FILE");
   build->add_option("--name", command->name,
                     "Payload file name in the package (default: the payload's name)");
   build->add_option("--dest", command->destination, "Default destination folder, like C:\\Drivers\\Audio");
   build->add_option("--title", command->title, "Title: caption of the dialogs and messages");
   build->add_option("--model", command->models, "Model pattern ('.' matches any one character); repeatable")
+      ->type_name("PATTERN")
       ->allow_extra_args(false);
   build->add_option("--device", command->devices, "PCI device instance ID prefix; repeatable")
+      ->type_name("PATTERN")
       ->allow_extra_args(false);
   build->add_flag("--all-models", command->allModels, "Apply to every machine: no model or device check");
   AddCodePageOption(build, &command->codePage, "ANSI code page the texts are stored in (default 1252)");
@@ -206,7 +211,7 @@ void PrintText(const std::string& path, const PackageReport& report, int codePag
 }
 
 void AddReadCommand(CLI::App* command, ReadCommand* options) {
-  command->add_option("package", options->package, "The package file")->required();
+  command->add_option("package", options->package, "The package file")->type_name("FILE")->required();
   AddCodePageOption(command, &options->codePage, "ANSI code page the package's texts are in (default 1252)");
 }
 
@@ -265,7 +270,8 @@ int RunMkpackage(int argc, const char* const argv[], std::ostream& out, std::ost
   CLI::App* inspectCommand = app.add_subcommand("inspect", "Show a package's header, patterns and payload.");
   AddReadCommand(inspectCommand, &inspect);
   inspectCommand->add_flag("--json", inspect.json, "Print JSON for scripts");
-  inspectCommand->add_option("--extract-payload", inspect.extractTo, "Write the payload bytes to this file");
+  inspectCommand->add_option("--extract-payload", inspect.extractTo, "Write the payload bytes to this file")
+      ->type_name("FILE");
 
   ReadCommand verify;
   CLI::App* verifyCommand =
