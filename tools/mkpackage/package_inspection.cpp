@@ -29,74 +29,72 @@ class PositionTracker final : public package::PackageSource {
   int64_t position_ = 0;
 };
 
-// The line starting at `position`: its length up to the line feed, or -1 when
-// the data ends first. Reads at most one line buffer's worth.
-int64_t LineLength(package::PackageSource& source, int64_t position) {
+// The line starting at `position`, without its line feed; false when no line
+// feed comes within the reader's 260 bytes.
+bool PeekLine(package::PackageSource& source, int64_t position, std::string* line) {
   char bytes[package::kLineBufferSize];
   source.Seek(position);
   const uint32_t got = source.Read(bytes, sizeof bytes);
   const void* feed = memchr(bytes, '\n', got);
-  return feed ? static_cast<const char*>(feed) - bytes : -1;
+  if (!feed) return false;
+  line->assign(bytes, static_cast<size_t>(static_cast<const char*>(feed) - bytes));
+  return true;
 }
 
-std::string TooLong(const std::string& what, int64_t length, int limit) {
+std::string TooLong(const std::string& what, size_t length, int limit) {
   return what + " is " + std::to_string(length) + " bytes long; at most " + std::to_string(limit) + " fit";
 }
 
 // Walks the header as the reader does, to name the first line it refuses.
 std::string DiagnoseHeader(package::PackageSource& source, int64_t headerOffset) {
   static const char* const kTextNames[] = {"payload file name", "destination folder", "title"};
+  enum class Section { kTexts, kModels, kDevices } section = Section::kTexts;
   int64_t position = headerOffset;
-  int lineNumber = 0;
-  int section = 0;  // 0: texts, 1: models, 2: devices
   int slot = 0;
-  for (;;) {
-    ++lineNumber;
+  for (int lineNumber = 1;; ++lineNumber) {
     const std::string what = "header line " + std::to_string(lineNumber) + " (" +
-                             (section == 0   ? kTextNames[lineNumber - 1]
-                              : section == 1 ? "model section"
-                                             : "device section") +
+                             (section == Section::kTexts    ? kTextNames[lineNumber - 1]
+                              : section == Section::kModels ? "model section"
+                                                            : "device section") +
                              ")";
-    const int64_t length = LineLength(source, position);
-    if (length < 0) {
+    std::string line;
+    if (!PeekLine(source, position, &line)) {
       // The reader gives up at its 260th byte, before any end of file beyond it.
-      const int64_t left = source.Length() - position;
-      return left >= package::kLineBufferSize
+      return source.Length() - position >= package::kLineBufferSize
                  ? what + " is longer than " + std::to_string(package::kMaxLineBytes) + " bytes"
                  : what + " meets the end of the file before its line feed";
     }
-    if (length > package::kMaxLineBytes) return TooLong(what, length, package::kMaxLineBytes);
-    char first = 0;
-    source.Seek(position);
-    source.Read(&first, length > 0 ? 1 : 0);
-    std::string line(static_cast<size_t>(length), '\0');
-    source.Seek(position);
-    if (length > 0) source.Read(&line[0], static_cast<uint32_t>(length));
+    if (line.size() > static_cast<size_t>(package::kMaxLineBytes)) {
+      return TooLong(what, line.size(), package::kMaxLineBytes);
+    }
+    position += static_cast<int64_t>(line.size()) + 1;
+    const bool startsWithHash = !line.empty() && line[0] == package::kModelTerminatorByte;
     line.resize(strlen(line.c_str()));  // a NUL ends the text, as in the slot
-    position += length + 1;
 
-    if (section == 0) {
-      if (lineNumber == 3) section = 1;
-      continue;
+    switch (section) {
+      case Section::kTexts:
+        if (lineNumber == 3) section = Section::kModels;
+        break;
+      case Section::kModels:
+        if (line.size() >= static_cast<size_t>(package::kModelSlotSize)) {
+          return TooLong(what, line.size(), package::kModelSlotSize - 1);
+        }
+        if (startsWithHash) {
+          section = Section::kDevices;
+          slot = 0;
+        } else if (++slot == package::kModelSlotCount) {
+          return "the model section has 101 lines and no model terminator (a line starting with '#')";
+        }
+        break;
+      case Section::kDevices:
+        if (line.size() >= static_cast<size_t>(package::kDeviceSlotSize)) {
+          return TooLong(what, line.size(), package::kDeviceSlotSize - 1);
+        }
+        if (line == package::kDeviceTerminator) return "the header reader refuses the header";
+        if (++slot == package::kDeviceSlotCount)
+          return "the device section has 11 lines and no \"##\" terminator";
+        break;
     }
-    if (section == 1) {
-      if (static_cast<int64_t>(line.size()) >= package::kModelSlotSize) {
-        return TooLong(what, static_cast<int64_t>(line.size()), package::kModelSlotSize - 1);
-      }
-      if (first == package::kModelTerminatorByte) {
-        section = 2;
-        slot = 0;
-      } else if (++slot == package::kModelSlotCount) {
-        return "the model section has 101 lines and no model terminator (a line starting with '#')";
-      }
-      continue;
-    }
-    if (static_cast<int64_t>(line.size()) >= package::kDeviceSlotSize) {
-      return TooLong(what, static_cast<int64_t>(line.size()), package::kDeviceSlotSize - 1);
-    }
-    if (line == package::kDeviceTerminator) return "the header reader refuses the package";
-    if (++slot == package::kDeviceSlotCount)
-      return "the device section has 11 lines and no \"##\" terminator";
   }
 }
 
