@@ -65,6 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
                     Refusal{"text", 437, "code page 437 is not available"}));
 
 TEST(CodePageToUtf8, MarksBytesWithoutCharacter) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the system's tables give every byte of these code pages a character";
+#endif
   EXPECT_EQ(CodePageToUtf8("a\x81z", 1252), "a\uFFFDz");
   EXPECT_EQ(CodePageToUtf8("\x83\x7C\xFF", 932), "\u30dd\uFFFD");
 }

@@ -1,0 +1,149 @@
+// The Windows build of the tool under Wine: UTF-8 arguments and paths that the
+// ANSI code page cannot spell, and replacing files that Windows keeps locked
+// while they are open.
+#include "platform/windows_api.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "minimal_pe.h"
+#include "mkpackage/mkpackage_cli.h"
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, &wide[0], length);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, &text[0], length, nullptr, nullptr);
+  text.resize(text.size() - 1);
+  return text;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  FILE* file = _wfopen(Wide(path).c_str(), L"wb");
+  ASSERT_NE(file, nullptr) << path;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string bytes;
+  if (FILE* file = _wfopen(Wide(path).c_str(), L"rb")) {
+    char chunk[4096];
+    for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) bytes.append(chunk, got);
+    fclose(file);
+  }
+  return bytes;
+}
+
+// Every name in the folder.
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(Wide(folder + "\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(Utf8(name));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return names;
+}
+
+// A folder whose name no ANSI code page holds whole.
+class WindowsTool : public testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    folder_ =
+        Utf8(temp) + "mkpackage \u30c6\u30b9\u30c8 \u00e9\u0151 " + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(Wide(folder_).c_str(), nullptr));
+    WriteFile(Path("unpacker.exe"), mkpackage_test::MinimalPe());
+    WriteFile(Path("\u30bb\u30c3\u30c8.exe"), "MZ payload");
+  }
+  void TearDown() override {
+    for (const auto& name : Names(folder_)) DeleteFileW(Wide(Path(name)).c_str());
+    RemoveDirectoryW(Wide(folder_).c_str());
+  }
+
+  std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
+
+  int Run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "mkpackage");
+    std::vector<const char*> argv;
+    for (const auto& argument : arguments) argv.push_back(argument.c_str());
+    std::ostringstream out, err;
+    const int code = mkpackage::RunMkpackage(static_cast<int>(argv.size()), argv.data(), out, err);
+    out_ = out.str();
+    err_ = err.str();
+    return code;
+  }
+
+  std::string folder_, out_, err_;
+};
+
+TEST_F(WindowsTool, BuildsAndReadsUnderUnicodePaths) {
+  ASSERT_EQ(Run({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
+                 "--dest", "C:\\\u30c9\u30e9\u30a4\u30d0", "--title", "\u30aa\u30fc\u30c7\u30a3\u30aa",
+                 "--codepage", "932", "--model", "QR-7.B", "-o", Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe")}),
+            0)
+      << err_;
+  const std::string package = ReadFile(Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe"));
+  // The texts in code page 932, exactly as the unpacker will read them.
+  const std::string header =
+      "\x83\x5A\x83\x62\x83\x67.exe\nC:\\\x83\x68\x83\x89\x83\x43\x83\x6F\n"
+      "\x83\x49\x81\x5B\x83\x66\x83\x42\x83\x49\nQR-7.B\n#\n##\nMZ payload";
+  EXPECT_EQ(package.substr(mkpackage_test::MinimalPe().size(), header.size()), header);
+
+  ASSERT_EQ(Run({"inspect", "--codepage", "932", Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe"),
+                 "--extract-payload", Path("\u51fa\u529b.bin")}),
+            0)
+      << err_;
+  EXPECT_NE(out_.find("title:                 \u30aa\u30fc\u30c7\u30a3\u30aa"), std::string::npos) << out_;
+  EXPECT_EQ(ReadFile(Path("\u51fa\u529b.bin")), "MZ payload");
+}
+
+TEST_F(WindowsTool, ReplacesThePackageOfTheStubInPlace) {
+  const std::vector<std::string> common = {"--payload",    Path("\u30bb\u30c3\u30c8.exe"),
+                                           "--name",       "setup.exe",
+                                           "--dest",       "C:\\Drivers",
+                                           "--all-models", "--title"};
+  auto build = [&](const std::string& stub, const std::string& title, const std::string& output,
+                   bool replace) {
+    std::vector<std::string> arguments = {"build", "--stub", Path(stub)};
+    arguments.insert(arguments.end(), common.begin(), common.end());
+    arguments.insert(arguments.end(), {title, "-o", Path(output)});
+    if (replace) arguments.push_back("--replace-package");
+    return Run(arguments);
+  };
+  ASSERT_EQ(build("unpacker.exe", "First", "package.exe", false), 0) << err_;
+  ASSERT_EQ(build("unpacker.exe", "Second", "expected.exe", false), 0) << err_;
+  EXPECT_EQ(build("package.exe", "Second", "package.exe", false), 1);
+  EXPECT_NE(err_.find("already carries a package"), std::string::npos) << err_;
+  ASSERT_EQ(build("package.exe", "Second", "package.exe", true), 0) << err_;
+  EXPECT_EQ(ReadFile(Path("package.exe")), ReadFile(Path("expected.exe")));
+}
+
+TEST_F(WindowsTool, FailedBuildLeavesNothingBehind) {
+  const auto before = Names(folder_);
+  EXPECT_EQ(Run({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
+                 "--name", "setup.exe", "--dest", "C:\\Drivers", "--title", "\u30dd", "--all-models", "-o",
+                 Path("package.exe")}),
+            1);
+  EXPECT_NE(err_.find("(U+30DD), which code page 1252 cannot store"), std::string::npos) << err_;
+  EXPECT_EQ(Names(folder_), before);
+}
+
+}  // namespace
