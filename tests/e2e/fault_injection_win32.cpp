@@ -118,6 +118,7 @@ const Injectable kInjectables[] = {
     INJECTABLE(GetTempFileNameA, 0),
     INJECTABLE(CreateDirectoryA, FALSE),
     INJECTABLE(SHFileOperationA, ERROR_ACCESS_DENIED),
+    INJECTABLE(FindFirstFileA, INVALID_HANDLE_VALUE),
     INJECTABLE(CoCreateInstance, E_FAIL),
 };
 
