@@ -23,8 +23,23 @@ class RunSpine : public UnpackerTest {
   }
 };
 
-TEST_F(RunSpine, SecondCopyEndsSilentlyAfterOneSecondWhileTheFirstShowsAWindow) {
-  const std::string package = WriteValidPackage("package.exe");
+// The first copy holds the mutex while it shows a box (a broken package) or the
+// licence dialog (a valid one).
+struct FirstCopyCase {
+  const char* name;
+  bool validPackage;
+};
+
+void PrintTo(const FirstCopyCase& c, std::ostream* os) { *os << c.name; }
+
+class SecondCopy : public RunSpine, public ::testing::WithParamInterface<FirstCopyCase> {};
+
+TEST_P(SecondCopy, EndsSilentlyAfterOneSecondAndLeavesTheFirstAlone) {
+  RawPackage raw;
+  raw.stubPath = ProgramPath("unpacker.exe");
+  raw.header = GetParam().validPackage ? ValidHeader() : "setup.exe\n";
+  raw.payload = SamplePayload();
+  const std::string package = WritePackage("package.exe", raw);
   ProcessUnderTest first;
   Start(first, package);
   WindowInfo firstWindow;
@@ -44,6 +59,9 @@ TEST_F(RunSpine, SecondCopyEndsSilentlyAfterOneSecondWhileTheFirstShowsAWindow) 
 
   // The first copy goes on untouched.
   EXPECT_TRUE(IsWindowVisible(firstWindow.handle));
+  const WindowInfo now = DescribeWindow(firstWindow.handle);
+  EXPECT_EQ(now.caption, firstWindow.caption);
+  EXPECT_EQ(now.text, firstWindow.text);
   AnswerWithCancel(firstWindow);
   ASSERT_TRUE(first.WaitForWindowGone(firstWindow.handle, kTimeoutMs));
   std::vector<WindowInfo> seen;
@@ -51,6 +69,33 @@ TEST_F(RunSpine, SecondCopyEndsSilentlyAfterOneSecondWhileTheFirstShowsAWindow) 
   ASSERT_TRUE(firstReport.exited);
   EXPECT_EQ(firstReport.exitCode, 0u);
   ExpectNothingWritten("package.exe");
+}
+
+const FirstCopyCase kFirstCopyCases[] = {{"WhileTheFirstShowsABox", false},
+                                         {"WhileTheFirstShowsTheLicence", true}};
+
+INSTANTIATE_TEST_SUITE_P(Runs, SecondCopy, ::testing::ValuesIn(kFirstCopyCases),
+                         [](const ::testing::TestParamInfo<FirstCopyCase>& info) { return info.param.name; });
+
+// A copy that ended while it owned the mutex leaves it abandoned; the next
+// copy's wait ends with WAIT_ABANDONED and its run goes on.
+TEST_F(RunSpine, CopyAfterOneThatDiedOwningTheMutexRunsNormally) {
+  const std::string package = WriteValidPackage("package.exe");
+  {
+    ProcessUnderTest first;
+    Start(first, package);
+    WindowInfo window;
+    ASSERT_TRUE(first.WaitForWindow(&window, kTimeoutMs));
+    first.Terminate();
+  }
+  ProcessUnderTest next;
+  Start(next, package);
+  std::vector<WindowInfo> seen;
+  const ExitReport report = CancelUntilExit(next, &seen);
+  ASSERT_FALSE(seen.empty()) << "the next copy ended silently";
+  EXPECT_EQ(seen.front().caption, "E2E Test Package") << seen.front().Describe();
+  ASSERT_TRUE(report.exited);
+  EXPECT_EQ(report.exitCode, 0u);
 }
 
 // A folder name outside the ANSI code page reaches GetModuleFileNameA as '?',

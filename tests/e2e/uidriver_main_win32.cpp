@@ -23,6 +23,7 @@
 
 namespace {
 
+constexpr DWORD kSettleMs = 200;
 constexpr int kUsage = 200, kCannotStart = 201, kNoRule = 202, kTimedOut = 203, kActionFailed = 204;
 
 struct Rule {
@@ -111,6 +112,7 @@ int Drive(const std::vector<std::string>& args) {
     if (!program.WaitForWindow(&window, timeoutMs)) break;
     Print("window " + std::to_string(number) + ": " + window.Describe());
     if (!shots.empty()) {
+      Sleep(kSettleMs);  // lets a dialog's controls finish painting
       char name[32];
       wsprintfA(name, "%02d-%s.bmp", number, e2e::ToString(window.kind));
       const std::string path = e2e::JoinPath(shots, name);
