@@ -178,6 +178,25 @@ BOOL CALLBACK FindProcessWindow(HWND window, LPARAM context) {
   return FALSE;
 }
 
+// One line: line breaks shown as \n, long texts cut at a character boundary.
+std::string Quoted(const std::string& text) {
+  constexpr size_t kMostBytes = 120;
+  std::string quoted = "\"";
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (i >= kMostBytes && (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) {
+      quoted += "...";
+      break;
+    }
+    if (text[i] == '\n')
+      quoted += "\\n";
+    else if (text[i] == '\r')
+      quoted += "\\r";
+    else
+      quoted += text[i];
+  }
+  return quoted + "\"";
+}
+
 }  // namespace
 
 const char* ToString(WindowKind kind) {
@@ -220,14 +239,14 @@ std::vector<int> WindowInfo::ButtonIds() const {
 }
 
 std::string WindowInfo::Describe() const {
-  std::string line = std::string(ToString(kind)) + " caption=\"" + caption + "\"";
+  std::string line = std::string(ToString(kind)) + " caption=" + Quoted(caption);
   if (kind == WindowKind::MessageBox)
-    line += " icon=" + std::string(ToString(icon)) + " text=\"" + text + "\"";
+    line += " icon=" + std::string(ToString(icon)) + " text=" + Quoted(text);
   line += " controls=[";
   for (const Control& control : controls) {
     if (&control != &controls.front()) line += ", ";
     line += std::to_string(control.id) + ":" + control.className;
-    if (!control.text.empty()) line += " \"" + control.text + "\"";
+    if (!control.text.empty()) line += " " + Quoted(control.text);
   }
   return line + "]";
 }
