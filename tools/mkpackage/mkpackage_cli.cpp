@@ -242,6 +242,19 @@ void WarnAboutHeader(const PackageReport& report, int codePage, std::ostream& er
   const std::string destinationProblem = DestinationProblem(header.destinationFolder, codePage);
   if (!destinationProblem.empty())
     err << "mkpackage: warning: destination folder " << destinationProblem << "\n";
+  // The machine check ends each list at its first empty slot.
+  auto warnAboutEmpty = [&err](const char* kind, const std::vector<std::string>& patterns) {
+    for (size_t i = 0; i < patterns.size(); ++i) {
+      if (!patterns[i].empty()) continue;
+      err << "mkpackage: warning: " << kind << " pattern " << i + 1 << " is empty: "
+          << (i == 0 ? "the package applies to no machine"
+                     : "the machine check ignores it and every pattern after it")
+          << "\n";
+      return;
+    }
+  };
+  warnAboutEmpty("model", ModelPatterns(header));
+  warnAboutEmpty("device", DevicePatterns(header));
 }
 
 int RunVerify(const ReadCommand& command, std::ostream& out, std::ostream& err) {

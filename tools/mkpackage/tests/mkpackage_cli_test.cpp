@@ -136,10 +136,14 @@ TEST_F(MkpackageTest, VerifyAcceptsWhatTheReaderAcceptsAndWarnsAboutTheRest) {
   EXPECT_EQ(err_, "");
   EXPECT_NE(out_.find("the unpacker accepts this package (payload setup.exe, 2 bytes)"), std::string::npos);
 
-  WriteFile(Path("odd.exe"), HandMadePackage("..\\setup.exe\nDrivers\nTitle\n#\n##\n", "MZ"));
+  WriteFile(Path("odd.exe"), HandMadePackage("..\\setup.exe\nDrivers\nTitle\nQR\n\nZX\n#\n\n##\n", "MZ"));
   EXPECT_EQ(Run({"verify", Path("odd.exe")}), 0) << err_;
   EXPECT_NE(err_.find("warning: payload file name must be a bare file name"), std::string::npos) << err_;
   EXPECT_NE(err_.find("warning: destination folder must begin with a drive letter"), std::string::npos)
+      << err_;
+  EXPECT_NE(err_.find("warning: model pattern 2 is empty"), std::string::npos) << err_;
+  EXPECT_NE(err_.find("warning: device pattern 1 is empty: the package applies to no machine"),
+            std::string::npos)
       << err_;
 }
 
