@@ -34,11 +34,10 @@ void AddCodePageOption(CLI::App* command, int* codePage, const char* what) {
       ->check(CLI::IsMember({kWesternCodePage, kJapaneseCodePage}));
 }
 
-// ---- build ----
+// build
 
 struct BuildCommand {
   std::string from;
-  BuildSettings flags;
   std::string stub, payload, output, name, destination, title;
   std::vector<std::string> models, devices;
   bool allModels = false;
@@ -128,7 +127,7 @@ int RunBuild(const BuildCommand& command, std::ostream& out, std::ostream& err) 
   return 0;
 }
 
-// ---- inspect and verify ----
+// inspect and verify
 
 struct ReadCommand {
   std::string package;
