@@ -1,11 +1,10 @@
 #include "ui/destination_dialog_win32.h"
 
-#include <shlwapi.h>
-
 #include "app/process_values_win32.h"
 #include "messages/show_message_win32.h"
 #include "res/resource_ids.h"
 #include "ui/destination_examination.h"
+#include "ui/shell_path_operations_win32.h"
 
 namespace ui {
 namespace {
@@ -16,22 +15,6 @@ static_assert(kDestinationTextSize == package::kTextSize, "the working text is a
 
 // The working text of the one destination dialog there is at a time.
 char* g_workingText = nullptr;
-
-// The examination's path operations, answered by the shell itself.
-class ShellPathOperations final : public PathOperations {
- public:
-  int IsFileSpec(const char* text) const override { return PathIsFileSpecA(text); }
-  int StripToRoot(char* text) const override { return PathStripToRootA(text); }
-  int GetDriveNumber(const char* text) const override { return PathGetDriveNumberA(text); }
-  void RemoveBackslash(char* text) const override { PathRemoveBackslashA(text); }
-  int Exists(const char* name) const override {
-    WIN32_FIND_DATAA found;
-    const HANDLE search = FindFirstFileA(name, &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    FindClose(search);
-    return 1;
-  }
-};
 
 void CopyText(char (&to)[kDestinationTextSize], const char* from) {
   lstrcpynA(to, from, kDestinationTextSize);

@@ -92,6 +92,11 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
   wine_quiet wineserver -w
 fi
 wine_quiet wineserver -p
+# The Japanese dialog templates name the face "ＭＳ Ｐゴシック", which Wine does not
+# have; its fallback face draws kana so wide that the licence text's lines wrap.
+# IPA P Gothic is proportional like the face named. Set on every run, so that a
+# prefix made before this line gets it too.
+wine_quiet wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ Ｐゴシック' /d IPAPGothic /f
 
 echo "run_e2e: $language, display :$display, prefix $WINEPREFIX"
 status=0
