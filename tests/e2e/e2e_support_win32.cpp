@@ -115,6 +115,10 @@ ScratchFolder::ScratchFolder(const std::string& name) {
   MakeFolder(path_);
 }
 
-ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
+ScratchFolder::~ScratchFolder() {
+  RemoveTree(path_);
+  // The run's common parent goes with its last test folder.
+  RemoveDirectoryW(Widen(path_.substr(0, path_.find_last_of('\\'))).c_str());
+}
 
 }  // namespace e2e

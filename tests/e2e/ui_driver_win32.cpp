@@ -111,25 +111,38 @@ double ShareOfDifferentPixels(const std::vector<DWORD>& a, const std::vector<DWO
 }
 
 // Icon handles are private to each process under Wine, so the icon is told by
-// what the box draws: compared with the standard icons drawn here.
+// what the box draws: compared with the standard icons drawn here. Whether
+// there is an icon at all the control itself says (STM_GETICON gives null).
 BoxIcon RecogniseIcon(HWND box) {
   const HWND icon = GetDlgItem(box, kMessageBoxIconId);
   if (icon == nullptr || !IsWindowVisible(icon)) return BoxIcon::None;
+  DWORD_PTR handle = 0;
+  if (!SendMessageTimeoutW(icon, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs, &handle) || handle == 0)
+    return BoxIcon::None;
   RECT rect;
   GetWindowRect(icon, &rect);
   const std::vector<DWORD> shown = CaptureScreen(rect);
-  if (shown.empty()) return BoxIcon::None;
-  if (std::all_of(shown.begin(), shown.end(), [&](DWORD pixel) { return pixel == shown[0]; }))
-    return BoxIcon::None;
+  if (shown.empty()) return BoxIcon::Unknown;
   const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  const double warning = ShareOfDifferentPixels(
-      shown, DrawStandardIcon(MAKEINTRESOURCEW(32515) /* IDI_WARNING */, width, height, shown[0]));
-  const double information = ShareOfDifferentPixels(
-      shown, DrawStandardIcon(MAKEINTRESOURCEW(32516) /* IDI_INFORMATION */, width, height, shown[0]));
-  constexpr double kMostDifferent = 0.05;
-  if (warning <= kMostDifferent && warning < information) return BoxIcon::Warning;
-  if (information <= kMostDifferent && information < warning) return BoxIcon::Information;
-  return BoxIcon::Unknown;
+  struct Standard {
+    BoxIcon icon;
+    WORD id;
+  };
+  const Standard kStandard[] = {{BoxIcon::Warning, 32515},
+                                {BoxIcon::Information, 32516},
+                                {BoxIcon::Error, 32513},
+                                {BoxIcon::Question, 32514}};
+  BoxIcon best = BoxIcon::Unknown;
+  double bestShare = 0.05;  // at most 5 % of the pixels may differ
+  for (const Standard& standard : kStandard) {
+    const double share = ShareOfDifferentPixels(
+        shown, DrawStandardIcon(MAKEINTRESOURCEW(standard.id), width, height, shown[0]));
+    if (share <= bestShare) {
+      best = standard.icon;
+      bestShare = share;
+    }
+  }
+  return best;
 }
 
 std::vector<wchar_t> EnvironmentBlock(const std::vector<std::pair<std::string, std::string>>& changes) {
@@ -219,6 +232,10 @@ const char* ToString(BoxIcon icon) {
       return "warning";
     case BoxIcon::Information:
       return "information";
+    case BoxIcon::Error:
+      return "error";
+    case BoxIcon::Question:
+      return "question";
     case BoxIcon::Unknown:
       break;
   }
@@ -317,8 +334,7 @@ bool ProcessUnderTest::FindNewWindow(WindowInfo* window) {
   QueryPerformanceCounter(&since);
   do {
     *window = DescribeWindow(search.found);
-    if (window->kind != WindowKind::MessageBox || window->icon == BoxIcon::Warning ||
-        window->icon == BoxIcon::Information || !IsWindow(search.found))
+    if (window->kind != WindowKind::MessageBox || window->icon != BoxIcon::Unknown || !IsWindow(search.found))
       break;
     Sleep(kPollMs);
   } while (Seconds(since) * 1000 < kPaintWaitMs);

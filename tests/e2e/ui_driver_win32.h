@@ -17,7 +17,8 @@
 namespace e2e {
 
 enum class WindowKind { MessageBox, Dialog, Other };
-enum class BoxIcon { None, Warning, Information, Unknown };
+// Unknown: an icon that is none of the standard ones (or not painted in time).
+enum class BoxIcon { None, Warning, Information, Error, Question, Unknown };
 
 const char* ToString(WindowKind kind);
 const char* ToString(BoxIcon icon);
