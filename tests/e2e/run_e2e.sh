@@ -51,31 +51,25 @@ mkdir -p "$(dirname "$WINEPREFIX")"
 exec 9>"$WINEPREFIX.lock"
 flock 9
 
+# Xvfb writes its display number to fd 8 once it accepts connections; without
+# a number it takes the first free one itself, so parallel runs never collide.
+display=
 start_xvfb() {
-  local display=$1
-  Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >"$work/xvfb.log" 2>&1 9>&- &
+  local requested=()
+  [[ -n ${E2E_DISPLAY:-} ]] && requested=(":$E2E_DISPLAY")
+  Xvfb "${requested[@]}" -displayfd 8 -screen 0 1280x1024x24 -nolisten tcp \
+    </dev/null >"$work/xvfb.log" 2>&1 8>"$work/display" 9>&- &
   xvfb_pid=$!
-  for _ in $(seq 50); do
-    [[ -S /tmp/.X11-unix/X$display ]] && kill -0 "$xvfb_pid" 2>/dev/null && return 0
+  for _ in $(seq 100); do
+    display=$(head -n 1 "$work/display")
+    [[ -n $display ]] && return 0
     kill -0 "$xvfb_pid" 2>/dev/null || break
     sleep 0.1
   done
-  wait "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=
+  cat "$work/xvfb.log" >&2
   return 1
 }
-
-if [[ -n ${E2E_DISPLAY:-} ]]; then
-  start_xvfb "$E2E_DISPLAY" || { echo "run_e2e: cannot start Xvfb on :$E2E_DISPLAY" >&2; exit 1; }
-  display=$E2E_DISPLAY
-else
-  display=
-  for candidate in $(seq 120 199); do
-    [[ -e /tmp/.X$candidate-lock || -e /tmp/.X11-unix/X$candidate ]] && continue
-    if start_xvfb "$candidate"; then display=$candidate; break; fi
-  done
-  [[ -n $display ]] || { echo "run_e2e: no free X display" >&2; exit 1; }
-fi
+start_xvfb || { echo "run_e2e: cannot start Xvfb${E2E_DISPLAY:+ on :$E2E_DISPLAY}" >&2; exit 1; }
 export DISPLAY=:$display
 
 wine_quiet() { "$@" </dev/null >>"$work/wine.log" 2>&1 9>&-; }
@@ -88,9 +82,11 @@ if [[ ! -f $WINEPREFIX/system.reg ]]; then
   # instead of 2 s on a bare X server.
   wine_quiet wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
   wine_quiet wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f
-  wine_quiet wineserver -k
-  wine_quiet wineserver -w
 fi
+# A server left running for this prefix may serve another display, and the
+# desktop settings take effect with a new one: start afresh.
+wine_quiet wineserver -k || true
+wine_quiet wineserver -w || true
 wine_quiet wineserver -p
 # The Japanese dialog templates name the face "ＭＳ Ｐゴシック", which Wine does not
 # have; its fallback face draws kana so wide that the licence text's lines wrap.
