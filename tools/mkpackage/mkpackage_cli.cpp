@@ -110,17 +110,17 @@ int RunBuild(const BuildCommand& command, std::ostream& out, std::ostream& err) 
     }
   }
 
-  PackageSpec spec;
-  spec.payloadFileName = settings.name.value_or(BaseName(*settings.payload));
-  spec.destinationFolder = *settings.destination;
-  spec.title = *settings.title;
-  spec.modelPatterns = settings.models.value_or(std::vector<std::string>());
-  spec.devicePatterns = settings.devices.value_or(std::vector<std::string>());
-  spec.allModels = settings.allModels.value_or(false);
-  spec.codePage = settings.codePage.value_or(kWesternCodePage);
+  PackageDefinition definition;
+  definition.payloadFileName = settings.name.value_or(BaseName(*settings.payload));
+  definition.destinationFolder = *settings.destination;
+  definition.title = *settings.title;
+  definition.modelPatterns = settings.models.value_or(std::vector<std::string>());
+  definition.devicePatterns = settings.devices.value_or(std::vector<std::string>());
+  definition.allModels = settings.allModels.value_or(false);
+  definition.codePage = settings.codePage.value_or(kWesternCodePage);
   BuildOptions options;
   options.replacePackage = command.replacePackage;
-  if (!BuildPackage(spec, *settings.stub, *settings.payload, *settings.output, &error, options)) {
+  if (!BuildPackage(definition, *settings.stub, *settings.payload, *settings.output, &error, options)) {
     return Fail(err, error);
   }
   out << "mkpackage: wrote " << *settings.output << "\n";

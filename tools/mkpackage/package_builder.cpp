@@ -42,10 +42,11 @@ bool WritePackage(FILE* stub, const StubCopy& stubCopy, const std::string& heade
 
 }  // namespace
 
-bool BuildPackage(const PackageSpec& spec, const std::string& stubPath, const std::string& payloadPath,
-                  const std::string& outputPath, std::string* error, const BuildOptions& options) {
+bool BuildPackage(const PackageDefinition& definition, const std::string& stubPath,
+                  const std::string& payloadPath, const std::string& outputPath, std::string* error,
+                  const BuildOptions& options) {
   std::string header;
-  if (!EncodeHeader(spec, &header, error)) return false;
+  if (!EncodeHeader(definition, &header, error)) return false;
 
   FILE* stub = OpenForReading(stubPath);
   if (!stub) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "package_spec.h"
+#include "package_definition.h"
 
 namespace mkpackage {
 
@@ -18,8 +18,8 @@ struct BuildOptions {
 // to a temporary file beside `outputPath` and renames it into place. On failure
 // returns false with *error set and leaves no output file behind (a file that
 // stood at `outputPath` before stays as it was).
-bool BuildPackage(const PackageSpec& spec, const std::string& stubPath, const std::string& payloadPath,
-                  const std::string& outputPath, std::string* error,
+bool BuildPackage(const PackageDefinition& definition, const std::string& stubPath,
+                  const std::string& payloadPath, const std::string& outputPath, std::string* error,
                   const BuildOptions& options = BuildOptions());
 
 }  // namespace mkpackage

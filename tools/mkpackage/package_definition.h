@@ -8,7 +8,7 @@
 
 namespace mkpackage {
 
-struct PackageSpec {
+struct PackageDefinition {
   std::string payloadFileName;
   std::string destinationFolder;
   std::string title;

@@ -47,29 +47,30 @@ bool EncodeLine(const std::string& label, const std::string& utf8, size_t maxByt
   return true;
 }
 
-bool EncodeModelSection(const PackageSpec& spec, std::string* header, std::string* error) {
-  if (spec.allModels && !spec.modelPatterns.empty()) {
+bool EncodeModelSection(const PackageDefinition& definition, std::string* header, std::string* error) {
+  if (definition.allModels && !definition.modelPatterns.empty()) {
     *error = "model patterns and a package for all models exclude each other";
     return false;
   }
-  if (!spec.allModels && spec.modelPatterns.empty()) {
+  if (!definition.allModels && definition.modelPatterns.empty()) {
     *error = "no model pattern given: name the models (--model) or build for all models (--all-models)";
     return false;
   }
-  if (spec.allModels && !spec.devicePatterns.empty()) {
+  if (definition.allModels && !definition.devicePatterns.empty()) {
     // The unpacker runs no check at all when the package names no model.
     *error = "device patterns have no effect in a package for all models";
     return false;
   }
-  if (spec.modelPatterns.size() > kMaxModelPatterns) {
-    *error = std::to_string(spec.modelPatterns.size()) + " model patterns given; at most " +
+  if (definition.modelPatterns.size() > kMaxModelPatterns) {
+    *error = std::to_string(definition.modelPatterns.size()) + " model patterns given; at most " +
              std::to_string(kMaxModelPatterns) + " fit";
     return false;
   }
-  for (size_t i = 0; i < spec.modelPatterns.size(); ++i) {
+  for (size_t i = 0; i < definition.modelPatterns.size(); ++i) {
     const std::string label = "model pattern " + std::to_string(i + 1);
     std::string bytes;
-    if (!EncodeLine(label, spec.modelPatterns[i], kMaxModelBytes, spec.codePage, &bytes, error)) return false;
+    if (!EncodeLine(label, definition.modelPatterns[i], kMaxModelBytes, definition.codePage, &bytes, error))
+      return false;
     if (bytes.empty()) {
       *error = label + " is empty, which would end the model list";
       return false;
@@ -84,16 +85,16 @@ bool EncodeModelSection(const PackageSpec& spec, std::string* header, std::strin
   return true;
 }
 
-bool EncodeDeviceSection(const PackageSpec& spec, std::string* header, std::string* error) {
-  if (spec.devicePatterns.size() > kMaxDevicePatterns) {
-    *error = std::to_string(spec.devicePatterns.size()) + " device patterns given; at most " +
+bool EncodeDeviceSection(const PackageDefinition& definition, std::string* header, std::string* error) {
+  if (definition.devicePatterns.size() > kMaxDevicePatterns) {
+    *error = std::to_string(definition.devicePatterns.size()) + " device patterns given; at most " +
              std::to_string(kMaxDevicePatterns) + " fit";
     return false;
   }
-  for (size_t i = 0; i < spec.devicePatterns.size(); ++i) {
+  for (size_t i = 0; i < definition.devicePatterns.size(); ++i) {
     const std::string label = "device pattern " + std::to_string(i + 1);
     std::string bytes;
-    if (!EncodeLine(label, spec.devicePatterns[i], kMaxDeviceBytes, spec.codePage, &bytes, error))
+    if (!EncodeLine(label, definition.devicePatterns[i], kMaxDeviceBytes, definition.codePage, &bytes, error))
       return false;
     if (bytes.empty()) {
       *error = label + " is empty, which would end the device list";
@@ -152,31 +153,33 @@ std::string DestinationProblem(const std::string& bytes, int codePage) {
   return "must begin with a drive letter, a colon and a backslash, like C:\\Drivers";
 }
 
-bool EncodeHeader(const PackageSpec& spec, std::string* header, std::string* error) {
-  if (!IsSupportedCodePage(spec.codePage)) {
-    *error = "code page " + std::to_string(spec.codePage) + " is not supported; use 1252 or 932";
+bool EncodeHeader(const PackageDefinition& definition, std::string* header, std::string* error) {
+  if (!IsSupportedCodePage(definition.codePage)) {
+    *error = "code page " + std::to_string(definition.codePage) + " is not supported; use 1252 or 932";
     return false;
   }
   const size_t maxText = package::kMaxLineBytes;
   std::string name, destination, title;
-  if (!EncodeLine("payload file name", spec.payloadFileName, maxText, spec.codePage, &name, error) ||
-      !EncodeLine("destination folder", spec.destinationFolder, maxText, spec.codePage, &destination,
+  if (!EncodeLine("payload file name", definition.payloadFileName, maxText, definition.codePage, &name,
                   error) ||
-      !EncodeLine("title", spec.title, maxText, spec.codePage, &title, error)) {
+      !EncodeLine("destination folder", definition.destinationFolder, maxText, definition.codePage,
+                  &destination, error) ||
+      !EncodeLine("title", definition.title, maxText, definition.codePage, &title, error)) {
     return false;
   }
-  const std::string nameProblem = PayloadFileNameProblem(spec.payloadFileName);
+  const std::string nameProblem = PayloadFileNameProblem(definition.payloadFileName);
   if (!nameProblem.empty()) {
     *error = "payload file name " + nameProblem;
     return false;
   }
-  const std::string destinationProblem = DestinationProblem(destination, spec.codePage);
+  const std::string destinationProblem = DestinationProblem(destination, definition.codePage);
   if (!destinationProblem.empty()) {
     *error = "destination folder " + destinationProblem;
     return false;
   }
   std::string lines = name + '\n' + destination + '\n' + title + '\n';
-  if (!EncodeModelSection(spec, &lines, error) || !EncodeDeviceSection(spec, &lines, error)) return false;
+  if (!EncodeModelSection(definition, &lines, error) || !EncodeDeviceSection(definition, &lines, error))
+    return false;
   *header = lines;
   return true;
 }

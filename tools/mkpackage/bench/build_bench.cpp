@@ -56,11 +56,11 @@ int main(int argc, char** argv) {
     fprintf(stderr, "cannot write the input files in %s\n", folder.c_str());
     return 1;
   }
-  mkpackage::PackageSpec spec;
-  spec.payloadFileName = "setup.exe";
-  spec.destinationFolder = "C:\\Drivers\\Audio";
-  spec.title = "Benchmark package";
-  spec.modelPatterns = {"QR-7.B", "QR-80"};
+  mkpackage::PackageDefinition definition;
+  definition.payloadFileName = "setup.exe";
+  definition.destinationFolder = "C:\\Drivers\\Audio";
+  definition.title = "Benchmark package";
+  definition.modelPatterns = {"QR-7.B", "QR-80"};
   const std::string catCommand = "cat '" + stub + "' '" + payload + "' > '" + catOut + "'";
 
   // Alternating runs, best of five each: both see the same warm page cache,
@@ -79,7 +79,7 @@ int main(int argc, char** argv) {
     sync();
     start = std::chrono::steady_clock::now();
     std::string error;
-    if (!mkpackage::BuildPackage(spec, stub, payload, built, &error)) {
+    if (!mkpackage::BuildPackage(definition, stub, payload, built, &error)) {
       fprintf(stderr, "build failed: %s\n", error.c_str());
       return 1;
     }

@@ -19,17 +19,17 @@ namespace {
 
 using mkpackage::BuildOptions;
 using mkpackage::BuildPackage;
-using mkpackage::PackageSpec;
+using mkpackage::PackageDefinition;
 using namespace mkpackage_test;
 
-PackageSpec TypicalSpec() {
-  PackageSpec spec;
-  spec.payloadFileName = "setup.exe";
-  spec.destinationFolder = "C:\\Drivers\\Audio";
-  spec.title = "Audio Driver";
-  spec.modelPatterns = {"QR-7.B", "QR-80"};
-  spec.devicePatterns = {"PCI\\VEN_10EC&DEV_8168"};
-  return spec;
+PackageDefinition TypicalDefinition() {
+  PackageDefinition definition;
+  definition.payloadFileName = "setup.exe";
+  definition.destinationFolder = "C:\\Drivers\\Audio";
+  definition.title = "Audio Driver";
+  definition.modelPatterns = {"QR-7.B", "QR-80"};
+  definition.devicePatterns = {"PCI\\VEN_10EC&DEV_8168"};
+  return definition;
 }
 
 // Every byte value, lines that look like header lines, and more than one copy
@@ -73,22 +73,22 @@ class BuildPackageTest : public TestFolder {
     WriteFile(Path("setup.exe"), payload_);
   }
 
-  bool Build(const PackageSpec& spec, const std::string& stub = "unpacker.exe",
+  bool Build(const PackageDefinition& definition, const std::string& stub = "unpacker.exe",
              const std::string& output = "package.exe", bool replacePackage = false) {
     BuildOptions options;
     options.replacePackage = replacePackage;
     error_.clear();
-    return BuildPackage(spec, Path(stub), Path("setup.exe"), Path(output), &error_, options);
+    return BuildPackage(definition, Path(stub), Path("setup.exe"), Path(output), &error_, options);
   }
 
   std::string stub_, payload_, error_;
 };
 
 TEST_F(BuildPackageTest, RoundTripsThroughTheUnpackerReader) {
-  PackageSpec spec = TypicalSpec();
-  spec.codePage = 932;
-  spec.title = "\u30aa\u30fc\u30c7\u30a3\u30aa Driver";
-  ASSERT_TRUE(Build(spec)) << error_;
+  PackageDefinition definition = TypicalDefinition();
+  definition.codePage = 932;
+  definition.title = "\u30aa\u30fc\u30c7\u30a3\u30aa Driver";
+  ASSERT_TRUE(Build(definition)) << error_;
   const std::string bytes = ReadFile(Path("package.exe"));
 
   EXPECT_EQ(bytes.substr(0, stub_.size()), stub_);
@@ -107,11 +107,11 @@ TEST_F(BuildPackageTest, RoundTripsThroughTheUnpackerReader) {
 }
 
 TEST_F(BuildPackageTest, AllModelsPackageStartsWithTheModelTerminator) {
-  PackageSpec spec = TypicalSpec();
-  spec.modelPatterns.clear();
-  spec.devicePatterns.clear();
-  spec.allModels = true;
-  ASSERT_TRUE(Build(spec)) << error_;
+  PackageDefinition definition = TypicalDefinition();
+  definition.modelPatterns.clear();
+  definition.devicePatterns.clear();
+  definition.allModels = true;
+  ASSERT_TRUE(Build(definition)) << error_;
   const ReadBack back = ReadWithUnpackerReader(ReadFile(Path("package.exe")));
   ASSERT_TRUE(back.accepted);
   EXPECT_STREQ(back.header->modelPatterns[0], "#");
@@ -119,8 +119,8 @@ TEST_F(BuildPackageTest, AllModelsPackageStartsWithTheModelTerminator) {
 }
 
 TEST_F(BuildPackageTest, RefusesACarriedPackageUnlessReplacingIt) {
-  ASSERT_TRUE(Build(TypicalSpec())) << error_;
-  PackageSpec second = TypicalSpec();
+  ASSERT_TRUE(Build(TypicalDefinition())) << error_;
+  PackageDefinition second = TypicalDefinition();
   second.title = "Second build";
   second.modelPatterns = {"ZX-1"};
   ASSERT_TRUE(Build(second, "unpacker.exe", "expected.exe")) << error_;
@@ -145,14 +145,14 @@ TEST_F(BuildPackageTest, SignedStubsAndSignedPackages) {
   // A signed bare unpacker is copied whole, certificate included.
   const std::string signedStub = MinimalPe(0x200, 0x80);
   WriteFile(Path("signed.exe"), signedStub);
-  ASSERT_TRUE(Build(TypicalSpec(), "signed.exe", "package.exe")) << error_;
+  ASSERT_TRUE(Build(TypicalDefinition(), "signed.exe", "package.exe")) << error_;
   const ReadBack back = ReadWithUnpackerReader(ReadFile(Path("package.exe")));
   ASSERT_TRUE(back.accepted);
   EXPECT_EQ(back.headerOffset, static_cast<int64_t>(signedStub.size()));
 
   // A package signed afterwards: the certificate table stands behind the
   // trailer, aligned to 8 bytes with zeros, and the security entry points at it.
-  ASSERT_TRUE(Build(TypicalSpec(), "unpacker.exe", "plain.exe")) << error_;
+  ASSERT_TRUE(Build(TypicalDefinition(), "unpacker.exe", "plain.exe")) << error_;
   std::string signedPackage = ReadFile(Path("plain.exe"));
   ASSERT_NE(signedPackage.size() % 8, 0u) << "the fixture should need alignment";
   signedPackage.resize((signedPackage.size() + 7) / 8 * 8, '\0');
@@ -161,11 +161,11 @@ TEST_F(BuildPackageTest, SignedStubsAndSignedPackages) {
   Put32(signedPackage, 0x80 + 24 + 96 + 36, 0x40);
   signedPackage += std::string(0x40, 'C');
   WriteFile(Path("signed-package.exe"), signedPackage);
-  EXPECT_FALSE(Build(TypicalSpec(), "signed-package.exe", "again.exe"));
+  EXPECT_FALSE(Build(TypicalDefinition(), "signed-package.exe", "again.exe"));
   EXPECT_NE(error_.find("already carries a package"), std::string::npos) << error_;
   // Replaced, the signature goes with the old package, its directory entry
   // included: the result is the package built from the bare stub.
-  ASSERT_TRUE(Build(TypicalSpec(), "signed-package.exe", "again.exe", true)) << error_;
+  ASSERT_TRUE(Build(TypicalDefinition(), "signed-package.exe", "again.exe", true)) << error_;
   EXPECT_TRUE(ReadFile(Path("again.exe")) == ReadFile(Path("plain.exe")));
 }
 
@@ -187,8 +187,8 @@ TEST_P(RefusesStub, WithoutWritingAnything) {
   for (bool replace : {false, true}) {
     BuildOptions options;
     options.replacePackage = replace;
-    EXPECT_FALSE(BuildPackage(TypicalSpec(), Path("stub.exe"), Path("setup.exe"), Path("package.exe"), &error,
-                              options));
+    EXPECT_FALSE(BuildPackage(TypicalDefinition(), Path("stub.exe"), Path("setup.exe"), Path("package.exe"),
+                              &error, options));
     EXPECT_NE(error.find(GetParam().message), std::string::npos) << error;
   }
   EXPECT_EQ(Names(), before);
@@ -205,16 +205,16 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<BadStub>& info) { return std::string(info.param.name); });
 
 TEST_F(BuildPackageTest, FailedBuildsLeaveNoFileBehind) {
-  PackageSpec invalid = TypicalSpec();
+  PackageDefinition invalid = TypicalDefinition();
   invalid.title = "bad\r";
   const auto before = Names();
   EXPECT_FALSE(Build(invalid));
-  EXPECT_FALSE(
-      BuildPackage(TypicalSpec(), Path("unpacker.exe"), Path("missing.exe"), Path("package.exe"), &error_));
+  EXPECT_FALSE(BuildPackage(TypicalDefinition(), Path("unpacker.exe"), Path("missing.exe"),
+                            Path("package.exe"), &error_));
   EXPECT_NE(error_.find("cannot open the payload"), std::string::npos) << error_;
   WriteFile(Path("empty.exe"), "");
-  EXPECT_FALSE(
-      BuildPackage(TypicalSpec(), Path("unpacker.exe"), Path("empty.exe"), Path("package.exe"), &error_));
+  EXPECT_FALSE(BuildPackage(TypicalDefinition(), Path("unpacker.exe"), Path("empty.exe"), Path("package.exe"),
+                            &error_));
   EXPECT_NE(error_.find("is empty"), std::string::npos) << error_;
   unlink(Path("empty.exe").c_str());
   EXPECT_EQ(Names(), before);
@@ -230,7 +230,7 @@ TEST_F(BuildPackageTest, WriteFailureHalfwayKeepsTheOldPackage) {
   rlimit small = old;
   small.rlim_cur = 256 * 1024;
   setrlimit(RLIMIT_FSIZE, &small);
-  const bool built = Build(TypicalSpec());
+  const bool built = Build(TypicalDefinition());
   setrlimit(RLIMIT_FSIZE, &old);
   signal(SIGXFSZ, oldHandler);
 

@@ -8,35 +8,35 @@
 namespace {
 
 using mkpackage::EncodeHeader;
-using mkpackage::PackageSpec;
+using mkpackage::PackageDefinition;
 
-PackageSpec TypicalSpec() {
-  PackageSpec spec;
-  spec.payloadFileName = "setup.exe";
-  spec.destinationFolder = "C:\\Drivers\\Audio";
-  spec.title = "Audio Driver";
-  spec.modelPatterns = {"QR-7.B", "QR-80"};
-  spec.devicePatterns = {"PCI\\VEN_10EC&DEV_8168"};
-  return spec;
+PackageDefinition TypicalDefinition() {
+  PackageDefinition definition;
+  definition.payloadFileName = "setup.exe";
+  definition.destinationFolder = "C:\\Drivers\\Audio";
+  definition.title = "Audio Driver";
+  definition.modelPatterns = {"QR-7.B", "QR-80"};
+  definition.devicePatterns = {"PCI\\VEN_10EC&DEV_8168"};
+  return definition;
 }
 
-std::string Encoded(const PackageSpec& spec) {
+std::string Encoded(const PackageDefinition& definition) {
   std::string header, error;
-  EXPECT_TRUE(EncodeHeader(spec, &header, &error)) << error;
+  EXPECT_TRUE(EncodeHeader(definition, &header, &error)) << error;
   return header;
 }
 
 TEST(EncodeHeader, WritesTheLinesInOrderWithBothTerminators) {
-  EXPECT_EQ(Encoded(TypicalSpec()),
+  EXPECT_EQ(Encoded(TypicalDefinition()),
             "setup.exe\nC:\\Drivers\\Audio\nAudio Driver\nQR-7.B\nQR-80\n#\nPCI\\VEN_10EC&DEV_8168\n##\n");
 
-  PackageSpec everyMachine = TypicalSpec();
+  PackageDefinition everyMachine = TypicalDefinition();
   everyMachine.modelPatterns.clear();
   everyMachine.devicePatterns.clear();
   everyMachine.allModels = true;
   EXPECT_EQ(Encoded(everyMachine), "setup.exe\nC:\\Drivers\\Audio\nAudio Driver\n#\n##\n");
 
-  PackageSpec japanese = TypicalSpec();
+  PackageDefinition japanese = TypicalDefinition();
   japanese.codePage = 932;
   japanese.title = "\u30aa\u30fc\u30c7\u30a3\u30aa";      // odio
   japanese.destinationFolder = "C:\\\u30bd\u30d5\u30c8";  // 0x5C second bytes are fine here
@@ -45,125 +45,128 @@ TEST(EncodeHeader, WritesTheLinesInOrderWithBothTerminators) {
 }
 
 TEST(EncodeHeader, AcceptsEveryLimitExactly) {
-  PackageSpec spec = TypicalSpec();
-  spec.title = std::string(258, 't');
-  spec.destinationFolder = "C:\\" + std::string(255, 'd');
-  spec.modelPatterns.assign(100, std::string(19, 'm'));
-  spec.devicePatterns.assign(10, std::string(255, 'd'));
-  const std::string header = Encoded(spec);
+  PackageDefinition definition = TypicalDefinition();
+  definition.title = std::string(258, 't');
+  definition.destinationFolder = "C:\\" + std::string(255, 'd');
+  definition.modelPatterns.assign(100, std::string(19, 'm'));
+  definition.devicePatterns.assign(10, std::string(255, 'd'));
+  const std::string header = Encoded(definition);
   EXPECT_EQ(header.size(), 10 + 259 + 259 + 100 * 20 + 2 + 10 * 256 + 3);
 
-  spec = TypicalSpec();
-  spec.destinationFolder = "c:\\";  // a bare root, lower-case drive
-  Encoded(spec);
-  spec.destinationFolder = "C:\\\"quoted\"";  // the dialog does not refuse '"'
-  Encoded(spec);
+  definition = TypicalDefinition();
+  definition.destinationFolder = "c:\\";  // a bare root, lower-case drive
+  Encoded(definition);
+  definition.destinationFolder = "C:\\\"quoted\"";  // the dialog does not refuse '"'
+  Encoded(definition);
 }
 
 struct Rule {
   const char* name;
-  std::function<void(PackageSpec&)> change;
+  std::function<void(PackageDefinition&)> change;
   const char* message;
 };
 
 void PrintTo(const Rule& rule, std::ostream* out) { *out << rule.name; }
 
-class RefusesSpec : public testing::TestWithParam<Rule> {};
+class RefusesDefinition : public testing::TestWithParam<Rule> {};
 
-TEST_P(RefusesSpec, WithItsReason) {
-  PackageSpec spec = TypicalSpec();
-  GetParam().change(spec);
+TEST_P(RefusesDefinition, WithItsReason) {
+  PackageDefinition definition = TypicalDefinition();
+  GetParam().change(definition);
   std::string header = "untouched", error;
-  EXPECT_FALSE(EncodeHeader(spec, &header, &error));
+  EXPECT_FALSE(EncodeHeader(definition, &header, &error));
   EXPECT_EQ(header, "untouched");
   EXPECT_NE(error.find(GetParam().message), std::string::npos) << error;
 }
 
 const Rule kRules[] = {
-    {"CarriageReturn", [](PackageSpec& s) { s.title = "Audio\r"; }, "title holds a carriage return"},
-    {"LineFeed", [](PackageSpec& s) { s.destinationFolder = "C:\\a\nb"; },
+    {"CarriageReturn", [](PackageDefinition& s) { s.title = "Audio\r"; }, "title holds a carriage return"},
+    {"LineFeed", [](PackageDefinition& s) { s.destinationFolder = "C:\\a\nb"; },
      "destination folder holds a line feed"},
-    {"Nul", [](PackageSpec& s) { s.payloadFileName = std::string("set\0up.exe", 10); },
+    {"Nul", [](PackageDefinition& s) { s.payloadFileName = std::string("set\0up.exe", 10); },
      "payload file name holds a NUL byte"},
-    {"DeviceLineFeed", [](PackageSpec& s) { s.devicePatterns = {"PCI\n"}; },
+    {"DeviceLineFeed", [](PackageDefinition& s) { s.devicePatterns = {"PCI\n"}; },
      "device pattern 1 holds a line feed"},
-    {"LongTitle", [](PackageSpec& s) { s.title = std::string(259, 't'); },
+    {"LongTitle", [](PackageDefinition& s) { s.title = std::string(259, 't'); },
      "title is 259 bytes long in code page 1252; at most 258 fit"},
     // 130 characters, 260 bytes once stored.
     {"LongTitleInBytes",
-     [](PackageSpec& s) {
+     [](PackageDefinition& s) {
        s.codePage = 932;
        s.title.clear();
        for (int i = 0; i < 130; ++i) s.title += "\u30dd";
      },
      "title is 260 bytes long in code page 932"},
-    {"LongName", [](PackageSpec& s) { s.payloadFileName = std::string(255, 'n') + ".exe"; },
+    {"LongName", [](PackageDefinition& s) { s.payloadFileName = std::string(255, 'n') + ".exe"; },
      "payload file name is 259 bytes long"},
-    {"Unstorable", [](PackageSpec& s) { s.title = "\u30dd"; },
+    {"Unstorable", [](PackageDefinition& s) { s.title = "\u30dd"; },
      "title holds the character \"\u30dd\" (U+30DD)"},
-    {"TooManyModels", [](PackageSpec& s) { s.modelPatterns.assign(101, "M"); },
+    {"TooManyModels", [](PackageDefinition& s) { s.modelPatterns.assign(101, "M"); },
      "101 model patterns given; at most 100 fit"},
     {"LongModel",
-     [](PackageSpec& s) {
+     [](PackageDefinition& s) {
        s.modelPatterns = {"QR", std::string(20, 'm')};
      },
      "model pattern 2 is 20 bytes long in code page 1252; at most 19 fit"},
     {"EmptyModel",
-     [](PackageSpec& s) {
+     [](PackageDefinition& s) {
        s.modelPatterns = {"QR", ""};
      },
      "model pattern 2 is empty"},
-    {"HashModel", [](PackageSpec& s) { s.modelPatterns = {"#QR"}; }, "model pattern 1 begins with '#'"},
-    {"TooManyDevices", [](PackageSpec& s) { s.devicePatterns.assign(11, "PCI"); },
+    {"HashModel", [](PackageDefinition& s) { s.modelPatterns = {"#QR"}; }, "model pattern 1 begins with '#'"},
+    {"TooManyDevices", [](PackageDefinition& s) { s.devicePatterns.assign(11, "PCI"); },
      "11 device patterns given; at most 10 fit"},
-    {"LongDevice", [](PackageSpec& s) { s.devicePatterns = {std::string(256, 'd')}; },
+    {"LongDevice", [](PackageDefinition& s) { s.devicePatterns = {std::string(256, 'd')}; },
      "device pattern 1 is 256 bytes long"},
-    {"EmptyDevice", [](PackageSpec& s) { s.devicePatterns = {""}; }, "device pattern 1 is empty"},
+    {"EmptyDevice", [](PackageDefinition& s) { s.devicePatterns = {""}; }, "device pattern 1 is empty"},
     {"TerminatorDevice",
-     [](PackageSpec& s) {
+     [](PackageDefinition& s) {
        s.devicePatterns = {"PCI", "##"};
      },
      "device pattern 2 is \"##\""},
-    {"NoModels", [](PackageSpec& s) { s.modelPatterns.clear(); }, "no model pattern given"},
-    {"ModelsAndAll", [](PackageSpec& s) { s.allModels = true; }, "exclude each other"},
+    {"NoModels", [](PackageDefinition& s) { s.modelPatterns.clear(); }, "no model pattern given"},
+    {"ModelsAndAll", [](PackageDefinition& s) { s.allModels = true; }, "exclude each other"},
     {"DevicesForAll",
-     [](PackageSpec& s) {
+     [](PackageDefinition& s) {
        s.modelPatterns.clear();
        s.allModels = true;
      },
      "device patterns have no effect in a package for all models"},
-    {"NameWithBackslash", [](PackageSpec& s) { s.payloadFileName = "bin\\setup.exe"; },
+    {"NameWithBackslash", [](PackageDefinition& s) { s.payloadFileName = "bin\\setup.exe"; },
      "must be a bare file name"},
-    {"NameWithSlash", [](PackageSpec& s) { s.payloadFileName = "bin/setup.exe"; },
+    {"NameWithSlash", [](PackageDefinition& s) { s.payloadFileName = "bin/setup.exe"; },
      "must be a bare file name"},
-    {"NameWithColon", [](PackageSpec& s) { s.payloadFileName = "C:setup.exe"; }, "must be a bare file name"},
-    {"EmptyName", [](PackageSpec& s) { s.payloadFileName = ""; }, "payload file name is empty"},
-    {"DotDotName", [](PackageSpec& s) { s.payloadFileName = ".."; }, "names a folder"},
-    {"WildcardName", [](PackageSpec& s) { s.payloadFileName = "set?.exe"; }, "Windows does not allow"},
-    {"RelativeDestination", [](PackageSpec& s) { s.destinationFolder = "Drivers"; },
+    {"NameWithColon", [](PackageDefinition& s) { s.payloadFileName = "C:setup.exe"; },
+     "must be a bare file name"},
+    {"EmptyName", [](PackageDefinition& s) { s.payloadFileName = ""; }, "payload file name is empty"},
+    {"DotDotName", [](PackageDefinition& s) { s.payloadFileName = ".."; }, "names a folder"},
+    {"WildcardName", [](PackageDefinition& s) { s.payloadFileName = "set?.exe"; }, "Windows does not allow"},
+    {"RelativeDestination", [](PackageDefinition& s) { s.destinationFolder = "Drivers"; },
      "destination folder must begin with a drive letter"},
-    {"EmptyDestination", [](PackageSpec& s) { s.destinationFolder = ""; }, "must begin with a drive letter"},
-    {"NetworkDestination", [](PackageSpec& s) { s.destinationFolder = "\\\\server\\share"; },
+    {"EmptyDestination", [](PackageDefinition& s) { s.destinationFolder = ""; },
      "must begin with a drive letter"},
-    {"DriveRelativeDestination", [](PackageSpec& s) { s.destinationFolder = "C:Drivers"; },
+    {"NetworkDestination", [](PackageDefinition& s) { s.destinationFolder = "\\\\server\\share"; },
      "must begin with a drive letter"},
-    {"SlashDestination", [](PackageSpec& s) { s.destinationFolder = "C:/Drivers"; },
+    {"DriveRelativeDestination", [](PackageDefinition& s) { s.destinationFolder = "C:Drivers"; },
+     "must begin with a drive letter"},
+    {"SlashDestination", [](PackageDefinition& s) { s.destinationFolder = "C:/Drivers"; },
      "holds the byte 0x2F ('/')"},
-    {"DigitDrive", [](PackageSpec& s) { s.destinationFolder = "1:\\Drivers"; },
+    {"DigitDrive", [](PackageDefinition& s) { s.destinationFolder = "1:\\Drivers"; },
      "must begin with a drive letter"},
-    {"ForbiddenCharacter", [](PackageSpec& s) { s.destinationFolder = "C:\\Drivers\\a*b"; },
+    {"ForbiddenCharacter", [](PackageDefinition& s) { s.destinationFolder = "C:\\Drivers\\a*b"; },
      "holds the byte 0x2A ('*') in code page 1252"},
-    {"SlashInside", [](PackageSpec& s) { s.destinationFolder = "C:\\Drivers/Audio"; }, "holds the byte 0x2F"},
+    {"SlashInside", [](PackageDefinition& s) { s.destinationFolder = "C:\\Drivers/Audio"; },
+     "holds the byte 0x2F"},
     {"KatakanaPo",
-     [](PackageSpec& s) {
+     [](PackageDefinition& s) {
        s.codePage = 932;
        s.destinationFolder = "C:\\\u30dd";
      },
      "holds the byte 0x7C ('|') in code page 932"},
-    {"UnsupportedCodePage", [](PackageSpec& s) { s.codePage = 437; }, "code page 437 is not supported"},
+    {"UnsupportedCodePage", [](PackageDefinition& s) { s.codePage = 437; }, "code page 437 is not supported"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Table, RefusesSpec, testing::ValuesIn(kRules),
+INSTANTIATE_TEST_SUITE_P(Table, RefusesDefinition, testing::ValuesIn(kRules),
                          [](const testing::TestParamInfo<Rule>& info) {
                            return std::string(info.param.name);
                          });
