@@ -88,7 +88,8 @@ class Win32Run final : public RunStages {
   int IsMachineApplicable() override { return machine::IsMachineApplicable(); }
 
   int AskLicence() override {
-    DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_LICENCE), nullptr, ui::LicenceDialogProc, 0);
+    platform::g_calls.DialogBoxParamA(g_instance, MAKEINTRESOURCEA(IDD_LICENCE), nullptr,
+                                      ui::LicenceDialogProc, 0);
     return g_licenceAccepted;
   }
 

@@ -14,6 +14,7 @@ __attribute__((init_priority(101))) Win32Calls g_calls = {
     ::SHFileOperationA,
     ::FindFirstFileA,
     ::CoCreateInstance,
+    ::DialogBoxParamA,
 };
 
 }  // namespace platform

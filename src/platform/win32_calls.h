@@ -22,6 +22,7 @@ struct Win32Calls {
   decltype(&::SHFileOperationA) SHFileOperationA;
   decltype(&::FindFirstFileA) FindFirstFileA;
   decltype(&::CoCreateInstance) CoCreateInstance;
+  decltype(&::DialogBoxParamA) DialogBoxParamA;
 };
 
 extern Win32Calls g_calls;

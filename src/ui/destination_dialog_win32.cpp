@@ -2,6 +2,7 @@
 
 #include "app/process_values_win32.h"
 #include "messages/show_message_win32.h"
+#include "platform/win32_calls.h"
 #include "res/resource_ids.h"
 #include "ui/destination_examination.h"
 #include "ui/shell_path_operations_win32.h"
@@ -57,8 +58,9 @@ int ChooseDestination(char (&destinationFolder)[package::kTextSize]) {
   CopyText(workingText, destinationFolder);
   const ShellPathOperations shell;
   for (;;) {
-    const INT_PTR result = DialogBoxParamA(app::g_instance, MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
-                                           DestinationDialogProc, reinterpret_cast<LPARAM>(workingText));
+    const INT_PTR result =
+        platform::g_calls.DialogBoxParamA(app::g_instance, MAKEINTRESOURCEA(IDD_DESTINATION), nullptr,
+                                          DestinationDialogProc, reinterpret_cast<LPARAM>(workingText));
     if (result == IDCANCEL) return 0;
     // A dialog that cannot be created (-1, or 0 for a bad owner) would fail the
     // same way each time round: it ends the choice like Cancel instead of

@@ -313,6 +313,36 @@ TEST_F(Dialogs, FullRunWithAChangedDestinationDeliversThePayloadsFiles) {
   EXPECT_FALSE(FileExists(folder() / "Default"));
 }
 
+// A dialog that cannot be created ends its stage like a No or a Cancel: the
+// destination loop must not show it again and again.
+struct UncreatableCase {
+  const char* name;
+  const char* faults;  // UNPACKER_FAULTS for unpacker_faults.exe
+  bool answerLicence;
+};
+
+class UncreatableDialog : public Dialogs, public testing::WithParamInterface<UncreatableCase> {};
+
+TEST_P(UncreatableDialog, EndsWithMessage16) {
+  RawPackage package;
+  package.stubPath = ProgramPath("unpacker_faults.exe");
+  package.header = HeaderLines("setup.exe", DefaultDestination(), kTitle);
+  package.payload = SamplePayload();
+  ProcessUnderTest process;
+  Start(process, WritePackage("package.exe", package), {{"UNPACKER_FAULTS", GetParam().faults}});
+  if (GetParam().answerLicence) {
+    const WindowInfo licence = NextWindow(process);
+    ASSERT_TRUE(IsLicenceDialog(licence)) << licence.Describe();
+    Press(process, licence, IDYES);
+  }
+  ExpectClosingAndNothingWritten(process);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, UncreatableDialog,
+                         testing::Values(UncreatableCase{"Licence", "DialogBoxParamA:1", false},
+                                         UncreatableCase{"Destination", "DialogBoxParamA:2+", true}),
+                         [](const testing::TestParamInfo<UncreatableCase>& info) { return info.param.name; });
+
 // The examination with the shell's path functions and with the portable
 // rules gives the same verdicts, on the disk and in the code page the tests
 // run in.

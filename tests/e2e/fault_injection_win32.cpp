@@ -120,6 +120,7 @@ const Injectable kInjectables[] = {
     INJECTABLE(SHFileOperationA, ERROR_ACCESS_DENIED),
     INJECTABLE(FindFirstFileA, INVALID_HANDLE_VALUE),
     INJECTABLE(CoCreateInstance, E_FAIL),
+    INJECTABLE(DialogBoxParamA, -1),
 };
 
 [[noreturn]] void RefuseSpec(const char* spec) {
