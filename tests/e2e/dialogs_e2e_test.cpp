@@ -76,10 +76,12 @@ class Dialogs : public UnpackerTest {
   // The default destination, inside the test's folder, which does not exist.
   std::string DefaultDestination() const { return ToAnsi(folder() / "Default"); }
 
-  void StartPackage(ProcessUnderTest& process, const std::string& payload = SamplePayload()) {
+  void StartPackage(ProcessUnderTest& process, const std::string& payload = SamplePayload(),
+                    const std::string& defaultDestination = "") {
     RawPackage package;
     package.stubPath = ProgramPath("unpacker.exe");
-    package.header = HeaderLines("setup.exe", DefaultDestination(), kTitle);
+    package.header = HeaderLines(
+        "setup.exe", defaultDestination.empty() ? DefaultDestination() : defaultDestination, kTitle);
     package.payload = payload;
     Start(process, WritePackage("package.exe", package));
   }
@@ -311,6 +313,39 @@ TEST_F(Dialogs, FullRunWithAChangedDestinationDeliversThePayloadsFiles) {
   ExpectOnlyBoxThenExit(process, {ExpectedMessage(IDS_COMPLETED), kTitle, BoxIcon::Information}, 1);
   EXPECT_EQ(FolderEntries(chosen), (std::vector<std::string>{"docs", "readme.txt", "release-notes.txt"}));
   EXPECT_FALSE(FileExists(folder() / "Default"));
+}
+
+// The typing limit of 128 characters holds only for typing: a longer default
+// is shown whole and, confirmed as it stands, delivered to as it stands.
+TEST_F(Dialogs, LongerDefaultIsShownAndAcceptedWhole) {
+  std::string payload;
+  ASSERT_TRUE(ReadWholeFile(ProgramPath("sample_payload.exe"), &payload));
+  const std::string longFolder = folder() / std::string(200 - folder().path().size(), 'L');
+  ASSERT_GT(longFolder.size(), 128u);
+  ProcessUnderTest process;
+  StartPackage(process, payload, ToAnsi(longFolder));
+  const WindowInfo licence = NextWindow(process);
+  ASSERT_TRUE(IsLicenceDialog(licence)) << licence.Describe();
+  Press(process, licence, IDYES);
+  const WindowInfo destination = NextWindow(process);
+  ExpectDestinationShowing(destination, longFolder);
+  Press(process, destination, IDOK);
+  ExpectOnlyBoxThenExit(process, {ExpectedMessage(IDS_COMPLETED), kTitle, BoxIcon::Information}, 1);
+  EXPECT_EQ(FolderEntries(longFolder), (std::vector<std::string>{"docs", "readme.txt", "release-notes.txt"}));
+}
+
+TEST_F(Dialogs, TypingStopsAt128Characters) {
+  ProcessUnderTest process;
+  const WindowInfo destination = ReachDestination(process);
+  ASSERT_TRUE(IsDestinationDialog(destination)) << destination.Describe();
+  const HWND box = GetDlgItem(destination.handle, IDC_DESTINATION_PATH);
+  ASSERT_TRUE(TypeText(destination.handle, IDC_DESTINATION_PATH, "C:\\"));
+  SendMessageW(box, EM_SETSEL, 3, 3);
+  for (int i = 0; i < 200; ++i) SendMessageW(box, WM_CHAR, 'a', 1);
+  EXPECT_EQ(SendMessageW(box, WM_GETTEXTLENGTH, 0, 0), 128);
+  EXPECT_EQ(ReadControlText(destination.handle, IDC_DESTINATION_PATH), "C:\\" + std::string(125, 'a'));
+  Press(process, destination, IDCANCEL);
+  ExpectClosingAndNothingWritten(process);
 }
 
 // A dialog that cannot be created ends its stage like a No or a Cancel: the
