@@ -1,6 +1,7 @@
-// Stands in for a DLL that an attacker leaves beside a downloaded program. It
-// does nothing but leave "<its own path>.loaded" behind when a process loads
-// it, so a test can tell whether the loader ever took it.
+// Stands in for a DLL that an attacker leaves beside a downloaded program; built
+// as comctl32.dll and copied under other names by the tests. It does nothing
+// but leave "<its own path>.loaded" behind when a process loads it, so a test
+// can tell whether the loader ever took it.
 #include "platform/windows_api.h"
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
