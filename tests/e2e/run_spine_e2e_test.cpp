@@ -53,7 +53,7 @@ TEST_P(SecondCopy, EndsSilentlyAfterOneSecondAndLeavesTheFirstAlone) {
   RecordProperty("second_copy_ms", static_cast<int>(report.seconds * 1000));
   EXPECT_EQ(report.exitCode, 0u);
   EXPECT_GE(report.seconds, 0.95) << "ended before the 1000 ms wait for the mutex was over";
-  EXPECT_LE(report.seconds, 3.0);
+  EXPECT_LE(report.seconds, 4.0) << "waited far longer than the 1000 ms";
   for (const WindowInfo& window : report.windowsShown)
     ADD_FAILURE() << "second copy showed " << window.Describe();
 

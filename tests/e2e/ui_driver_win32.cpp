@@ -13,7 +13,7 @@ constexpr int kMessageBoxTextId = 0xFFFF;
 constexpr int kMessageBoxIconId = 0x440;
 constexpr UINT kSendTimeoutMs = 2000;
 constexpr DWORD kPollMs = 20;
-constexpr DWORD kPaintWaitMs = 2000;
+constexpr DWORD kPaintWaitMs = 5000;  // generous: the machine may be busy
 
 double Seconds(const LARGE_INTEGER& from) {
   LARGE_INTEGER now, frequency;
