@@ -5,6 +5,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <string.h>
 
 #include "delivery/delivery_sequence.h"
 #include "delivery/path_list.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr int kPathSize = package::kTextSize;
 constexpr char kWorkFolderPrefix[] = "unpack";
+constexpr int kUniqueNameRoom = 14;
 constexpr DWORD kStartupInfoSize = 68;
 static_assert(sizeof(STARTUPINFOA) == kStartupInfoSize, "the payload is started with the 32-bit record");
 
@@ -76,6 +78,10 @@ class Win32Delivery final : public DeliverySteps {
   void DeletePayloadFile() override { DeleteFileA(payloadPath_); }
 
   int MakeWorkFolder() override {
+    // The naming call takes folders of at most MAX_PATH - 14 characters; some
+    // implementations answer a longer one with a name that fills the buffer
+    // without its terminating NUL.
+    if (strlen(tempFolder_) > kPathSize - kUniqueNameRoom) return 0;
     char uniqueName[kPathSize];
     if (platform::g_calls.GetTempFileNameA(tempFolder_, kWorkFolderPrefix, 0, uniqueName) == 0) return 0;
     PathCombineA(workFolder_, tempFolder_, uniqueName);
@@ -144,11 +150,13 @@ class Win32Delivery final : public DeliverySteps {
   const char* tempFolder_;
   const char* payloadFileName_;
   const char* destinationFolder_;
-  HANDLE payloadFile_ = INVALID_HANDLE_VALUE;
-  PROCESS_INFORMATION process_ = {};
-  char payloadPath_[kPathSize] = {};
-  char workFolder_[kPathSize] = {};
-  char sourceList_[kSourceListSize] = {};
+  // Each is filled by the step that makes it, and read only after that step
+  // succeeded.
+  HANDLE payloadFile_;
+  PROCESS_INFORMATION process_;
+  char payloadPath_[kPathSize];
+  char workFolder_[kPathSize];
+  char sourceList_[kSourceListSize];
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // each ending in its one box. The payload is recording_payload.exe, which
 // leaves invocation.txt (its command line and current directory) beside the
 // files it carries.
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -70,15 +71,30 @@ bool IsWorkFolderName(const std::string& name) {
 
 class Delivery : public UnpackerTest {
  protected:
-  std::string WriteDeliveryPackage(const std::string& payload, const std::string& stub = "unpacker.exe") {
+  std::string WriteDeliveryPackage(const std::string& payload, const std::string& stub = "unpacker.exe",
+                                   const std::string& payloadName = kPayloadName) {
     RawPackage package;
     package.stubPath = ProgramPath(stub);
-    package.header = HeaderLines(kPayloadName, "C:\\Drivers\\E2E", kTitle);
+    package.header = HeaderLines(payloadName, "C:\\Drivers\\E2E", kTitle);
     package.payload = payload;
     return WritePackage("package.exe", package);
   }
 
-  std::string PayloadPath() const { return JoinPath(tempFolder(), kPayloadName); }
+  // A folder under the test's folder whose path, with the backslash that
+  // GetTempPathA adds, is `length` characters long.
+  std::string FolderOfPathLength(size_t length) {
+    std::string path = folder().path();
+    EXPECT_LT(path.size() + 2, length) << "the test's folder is already too long";
+    while (path.size() + 1 < length)
+      path += "\\" + std::string(std::min<size_t>(100, length - path.size() - 2), 'x');
+    EXPECT_TRUE(MakeFolder(path)) << path;
+    return path;
+  }
+
+  // Runs use `temp` as their temporary folder instead of tempFolder().
+  void UseTemporaryFolder(const std::string& temp) { temp_ = temp; }
+  const std::string& temp() const { return temp_.empty() ? tempFolder() : temp_; }
+  std::string PayloadPath() const { return JoinPath(temp(), kPayloadName); }
 
   // Accepts the licence and confirms `destination` in the destination dialog;
   // a destination that exists brings message 15 first, answered Yes.
@@ -110,7 +126,14 @@ class Delivery : public UnpackerTest {
   void RunToFinalBox(const std::string& package, const std::string& destination, const ExpectedBox& box,
                      DWORD exitCode, std::vector<std::pair<std::string, std::string>> faults = {}) {
     ProcessUnderTest unpacker;
-    Start(unpacker, package, std::move(faults));
+    if (temp_.empty()) {
+      Start(unpacker, package, std::move(faults));
+    } else {
+      faults.emplace_back("TMP", temp_);
+      faults.emplace_back("TEMP", temp_);
+      std::string error;
+      ASSERT_TRUE(unpacker.Start({package, "", folder().path(), faults}, &error)) << error;
+    }
     AcceptAndChoose(unpacker, destination);
     if (HasFatalFailure()) return;
     ExpectOnlyBoxThenExit(unpacker, box, exitCode);
@@ -123,13 +146,16 @@ class Delivery : public UnpackerTest {
   // After a stop that keeps them: the payload file, and the work folder
   // still holding everything the payload left.
   void ExpectPayloadFileAndFullWorkFolder() {
-    const std::vector<std::string> temp = FolderEntries(tempFolder());
-    ASSERT_EQ(temp.size(), 2u);
-    EXPECT_EQ(temp[0], kPayloadName);
-    EXPECT_TRUE(IsWorkFolderName(temp[1])) << temp[1];
-    EXPECT_EQ(FolderEntries(JoinPath(tempFolder(), temp[1])),
+    const std::vector<std::string> entries = FolderEntries(temp());
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0], kPayloadName);
+    EXPECT_TRUE(IsWorkFolderName(entries[1])) << entries[1];
+    EXPECT_EQ(FolderEntries(JoinPath(temp(), entries[1])),
               (std::vector<std::string>{"invocation.txt", "readme.txt", "sub"}));
   }
+
+ private:
+  std::string temp_;
 };
 
 struct CompletedCase {
@@ -224,6 +250,62 @@ TEST_F(Delivery, FilePlantedAfterTheSearchIsNeverWrittenOrRun) {
   EXPECT_EQ(FolderEntries(tempFolder()), std::vector<std::string>{kPayloadName});
   EXPECT_FALSE(FileExists(destination));
 }
+
+// The filled-in text of message 5 would pass its 259 bytes: the path is
+// shortened and ends in "...", never written past the buffer.
+TEST_F(Delivery, Message5ShortensAPathTooLongForItsText) {
+  UseTemporaryFolder(FolderOfPathLength(246));
+  ASSERT_TRUE(WriteWholeFile(PayloadPath(), "left from an earlier run"));
+  const std::string package = WriteDeliveryPackage(RecordingPayload());
+  const std::string text = ExpectedMessage(5);
+  const std::string head = text.substr(0, text.find("%s"));
+  const std::wstring wideHead = Widen(head);
+  const size_t headBytes = static_cast<size_t>(WideCharToMultiByte(
+      CP_ACP, 0, wideHead.c_str(), static_cast<int>(wideHead.size()), nullptr, 0, nullptr, nullptr));
+  const std::string shown = head + PayloadPath().substr(0, 259 - headBytes - 3) + "...";
+  ASSERT_GT(PayloadPath().size(), 259 - headBytes) << "the path fits; the test would prove nothing";
+
+  RunToFinalBox(package, folder() / "destination", {shown, ExpectedAppCaption(), BoxIcon::Warning}, 0);
+
+  EXPECT_EQ(FolderEntries(temp()), std::vector<std::string>{kPayloadName});
+}
+
+struct LongTemporaryFolder {
+  const char* name;
+  size_t length;  // as GetTempPathA gives it, with the trailing backslash
+  const char* payloadName;
+  int messageId;
+};
+
+class DeliveryInLongTemporaryFolder : public Delivery,
+                                      public ::testing::WithParamInterface<LongTemporaryFolder> {};
+
+// A temporary folder that leaves no room in 260 bytes for the payload path,
+// for a unique name, or for the move's list of "<work folder>\*.*" and its
+// two NULs: each stops with its message before the payload runs and leaves
+// the folder as it was.
+TEST_P(DeliveryInLongTemporaryFolder, StopsBeforeThePayloadRuns) {
+  const LongTemporaryFolder& c = GetParam();
+  UseTemporaryFolder(FolderOfPathLength(c.length));
+  const std::string package = WriteDeliveryPackage(RecordingPayload(), "unpacker.exe", c.payloadName);
+  const std::string destination = folder() / "destination";
+
+  RunToFinalBox(package, destination, Warning(c.messageId), 0);
+
+  EXPECT_EQ(FolderEntries(temp()), std::vector<std::string>{});
+  EXPECT_FALSE(FileExists(destination));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lengths, DeliveryInLongTemporaryFolder,
+                         ::testing::Values(
+                             // "unpXXXX.tmp" makes a work folder of 257 characters: no room for "\*.*".
+                             LongTemporaryFolder{"WorkFolderLeavesNoRoomForTheMove", 246, "p.exe", 7},
+                             // Past what the unique naming takes (MAX_PATH - 14).
+                             LongTemporaryFolder{"NoRoomForAUniqueName", 250, "p.exe", 7},
+                             LongTemporaryFolder{"NoRoomForThePayloadPath", 250, "payload.exe", 6}),
+                         [](const ::testing::TestParamInfo<LongTemporaryFolder>& info) {
+                           return info.param.name;
+                         });
 
 TEST_F(Delivery, PayloadThatCannotStartGivesMessage7AndLeavesNothing) {
   const std::string package = WriteDeliveryPackage("This is text, not a program.\r\n");
