@@ -29,7 +29,8 @@ int RunUnpacking(RunStages& stages, const char* argumentText, int* checksEnabled
     return 0;
   }
   int64_t headerOffset = 0;
-  if (!stages.ReadTrailer(&headerOffset))
+  int64_t packageEnd = 0;
+  if (!stages.ReadTrailer(&headerOffset, &packageEnd))
     return StopWithMessage(stages, IDS_CANNOT_OPEN, Caption::App, messages::kWarning);
   if (!stages.FindTempFolder())
     return StopWithMessage(stages, IDS_NO_TEMP_FOLDER, Caption::App, messages::kWarning);
@@ -42,7 +43,7 @@ int RunUnpacking(RunStages& stages, const char* argumentText, int* checksEnabled
   if (!stages.ChooseDestination())
     return StopWithMessage(stages, IDS_CLOSING, Caption::Title, messages::kInformation);
 
-  const delivery::DeliveryOutcome outcome = stages.DeliverPayload();
+  const delivery::DeliveryOutcome outcome = stages.DeliverPayload(packageEnd);
   stages.ReleaseSingleInstanceMutex();
   return outcome == delivery::DeliveryOutcome::Completed ? 1 : 0;
 }

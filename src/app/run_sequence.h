@@ -23,7 +23,9 @@ class RunStages {
   virtual void ReleaseSingleInstanceMutex() = 0;
   virtual int OpenOwnFile() = 0;
   virtual void ClosePackageFile() = 0;
-  virtual int ReadTrailer(int64_t* headerOffset) = 0;
+  // Also tells where the package ends: before a certificate table that
+  // signing appended, else at the end of the file.
+  virtual int ReadTrailer(int64_t* headerOffset, int64_t* packageEnd) = 0;
   virtual int FindTempFolder() = 0;
   virtual int ReadHeader(int64_t headerOffset) = 0;
   virtual int IsMachineApplicable() = 0;
@@ -31,7 +33,7 @@ class RunStages {
   virtual int AskLicence() = 0;
   virtual int ChooseDestination() = 0;
   // Takes over the package file and closes it; shows its own final message.
-  virtual delivery::DeliveryOutcome DeliverPayload() = 0;
+  virtual delivery::DeliveryOutcome DeliverPayload(int64_t packageEnd) = 0;
   virtual void ShowMessage(int messageId, messages::Caption caption, unsigned style) = 0;
 
  protected:

@@ -73,9 +73,9 @@ class Win32Run final : public RunStages {
     packageFile_ = INVALID_HANDLE_VALUE;
   }
 
-  int ReadTrailer(int64_t* headerOffset) override {
+  int ReadTrailer(int64_t* headerOffset, int64_t* packageEnd) override {
     package::Win32PackageFile file(packageFile_);
-    return package::ReadPackageTrailer(file, headerOffset);
+    return package::ReadPackageTrailer(file, headerOffset, packageEnd);
   }
 
   int FindTempFolder() override { return platform::g_calls.GetTempPathA(kPathSize, tempFolder_) != 0; }
@@ -95,10 +95,10 @@ class Win32Run final : public RunStages {
 
   int ChooseDestination() override { return ui::ChooseDestination(g_packageHeader.destinationFolder); }
 
-  delivery::DeliveryOutcome DeliverPayload() override {
+  delivery::DeliveryOutcome DeliverPayload(int64_t packageEnd) override {
     const HANDLE file = packageFile_;
     packageFile_ = INVALID_HANDLE_VALUE;  // delivery closes it
-    return delivery::DeliverPayload(file, tempFolder_, g_packageHeader.payloadFileName,
+    return delivery::DeliverPayload(file, packageEnd, tempFolder_, g_packageHeader.payloadFileName,
                                     g_packageHeader.destinationFolder);
   }
 

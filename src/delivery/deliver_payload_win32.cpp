@@ -28,9 +28,10 @@ bool IsDotOrDotDot(const char* name) {
 
 class Win32Delivery final : public DeliverySteps {
  public:
-  Win32Delivery(HANDLE packageFile, const char* tempFolder, const char* payloadFileName,
+  Win32Delivery(HANDLE packageFile, int64_t packageEnd, const char* tempFolder, const char* payloadFileName,
                 const char* destinationFolder)
       : packageFile_(packageFile),
+        packageEnd_(packageEnd),
         tempFolder_(tempFolder),
         payloadFileName_(payloadFileName),
         destinationFolder_(destinationFolder) {}
@@ -53,6 +54,15 @@ class Win32Delivery final : public DeliverySteps {
     payloadFile_ = platform::g_calls.CreateFileA(payloadPath_, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                                  CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     return payloadFile_ != INVALID_HANDLE_VALUE;
+  }
+
+  // A signed package is followed by its certificate table, which must not
+  // reach the payload.
+  int CountPackageBytesLeft(int64_t* count) override {
+    LARGE_INTEGER position;
+    if (!SetFilePointerEx(packageFile_, LARGE_INTEGER{}, &position, FILE_CURRENT)) return 0;
+    *count = packageEnd_ - position.QuadPart;
+    return 1;
   }
 
   int ReadPackageChunk(void* buffer, uint32_t size, uint32_t* count) override {
@@ -147,6 +157,7 @@ class Win32Delivery final : public DeliverySteps {
 
  private:
   HANDLE packageFile_;
+  int64_t packageEnd_;
   const char* tempFolder_;
   const char* payloadFileName_;
   const char* destinationFolder_;
@@ -161,9 +172,9 @@ class Win32Delivery final : public DeliverySteps {
 
 }  // namespace
 
-DeliveryOutcome DeliverPayload(HANDLE packageFile, const char* tempFolder, const char* payloadFileName,
-                               const char* destinationFolder) {
-  Win32Delivery steps(packageFile, tempFolder, payloadFileName, destinationFolder);
+DeliveryOutcome DeliverPayload(HANDLE packageFile, int64_t packageEnd, const char* tempFolder,
+                               const char* payloadFileName, const char* destinationFolder) {
+  Win32Delivery steps(packageFile, packageEnd, tempFolder, payloadFileName, destinationFolder);
   return RunDelivery(steps);
 }
 

@@ -24,13 +24,16 @@ DeliveryOutcome DiscardIncompletePayload(DeliverySteps& steps, CopyResult result
 
 }  // namespace
 
-CopyResult CopyPayload(DeliverySteps& steps) {
+CopyResult CopyPayload(DeliverySteps& steps, int64_t bytesLeft) {
   unsigned char buffer[kCopyChunkSize];
   for (;;) {
+    if (bytesLeft <= 0) return CopyResult::Copied;
+    const uint32_t wanted = bytesLeft < kCopyChunkSize ? static_cast<uint32_t>(bytesLeft) : kCopyChunkSize;
     uint32_t count = 0;
-    if (!steps.ReadPackageChunk(buffer, kCopyChunkSize, &count)) return CopyResult::ReadFailed;
+    if (!steps.ReadPackageChunk(buffer, wanted, &count)) return CopyResult::ReadFailed;
     if (count == 0) return CopyResult::Copied;
     if (!steps.WritePayloadChunk(buffer, count)) return CopyResult::WriteFailed;
+    bytesLeft -= count;
   }
 }
 
@@ -41,7 +44,9 @@ DeliveryOutcome RunDelivery(DeliverySteps& steps) {
   if (steps.PayloadPathExists()) return StopBeforeWriting(steps, IDS_TEMP_FILE_EXISTS, Fill::PayloadPath);
   if (!steps.CreatePayloadFile()) return StopBeforeWriting(steps, IDS_CANNOT_WRITE_FILE, Fill::None);
 
-  CopyResult copied = CopyPayload(steps);
+  int64_t bytesLeft = 0;
+  CopyResult copied =
+      steps.CountPackageBytesLeft(&bytesLeft) ? CopyPayload(steps, bytesLeft) : CopyResult::ReadFailed;
   // Cutting the trailer off is the copy's last write; failing it would leave
   // the trailer's bytes in the payload.
   if (copied == CopyResult::Copied && !steps.CutTrailer()) copied = CopyResult::WriteFailed;

@@ -24,8 +24,12 @@ class DeliverySteps {
   virtual int PayloadPathExists() = 0;
   // Creates the payload file; 0 when it cannot be made new.
   virtual int CreatePayloadFile() = 0;
+  // The bytes from the package file's position to the package's end (before a
+  // certificate table that signing appended). Returns 0 when the position
+  // cannot be told.
+  virtual int CountPackageBytesLeft(int64_t* count) = 0;
   // Reads the next chunk of the package into `buffer`; `*count` is 0 at the
-  // end of the package. Returns 0 on a read error.
+  // end of the file. Returns 0 on a read error.
   virtual int ReadPackageChunk(void* buffer, uint32_t size, uint32_t* count) = 0;
   // Returns 0 unless all `count` bytes were written to the payload file.
   virtual int WritePayloadChunk(const void* buffer, uint32_t count) = 0;
@@ -56,9 +60,10 @@ class DeliverySteps {
 
 enum class CopyResult { Copied, ReadFailed, WriteFailed };
 
-// Copies the package from its current position to its end into the payload
-// file through one buffer of kCopyChunkSize bytes.
-CopyResult CopyPayload(DeliverySteps& steps);
+// Copies `bytesLeft` bytes of the package from its current position into the
+// payload file through one buffer of kCopyChunkSize bytes; a file that ends
+// sooner ends the copy there.
+CopyResult CopyPayload(DeliverySteps& steps, int64_t bytesLeft);
 
 // Delivers the payload: writes it, runs it in a work folder, moves its results
 // into the destination, cleans up and shows the one final message. Closes the

@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "package/package_extent.h"
+
 namespace package {
 namespace {
 
@@ -17,8 +19,10 @@ int ReadLineInto(PackageSource& source, char (&target)[N]) {
 
 }  // namespace
 
-int ReadPackageTrailer(PackageSource& source, int64_t* headerOffset) {
-  source.Seek(source.Length() - kTrailerSize);
+int ReadPackageTrailer(PackageSource& source, int64_t* headerOffset, int64_t* packageEnd) {
+  const int64_t end = PackageEnd(source);
+  if (packageEnd != nullptr) *packageEnd = end;
+  source.Seek(end - kTrailerSize);
   unsigned char bytes[kTrailerSize];
   if (source.Read(bytes, kTrailerSize) != kTrailerSize) return 0;
   *headerOffset = DecodeTrailer(bytes);

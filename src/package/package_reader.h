@@ -23,8 +23,11 @@ class PackageSource {
   ~PackageSource() = default;
 };
 
-// Non-zero with *headerOffset set when the last 8 bytes could be read.
-int ReadPackageTrailer(PackageSource& source, int64_t* headerOffset);
+// Non-zero with *headerOffset set when the 8 bytes before the package's end
+// (PackageEnd in package_extent.h: the end of the file unless a certificate
+// table follows the package) could be read. That end goes to *packageEnd when
+// it is asked for: the payload runs up to its trailer.
+int ReadPackageTrailer(PackageSource& source, int64_t* headerOffset, int64_t* packageEnd = nullptr);
 
 // Reads one line, byte by byte and never ahead, into `line` with its line feed
 // replaced by NUL. Fails at the end of the data and on a line of more than 258

@@ -65,11 +65,13 @@ double TimeDelivery(const std::string& package, const std::string& temp, const s
     fprintf(stderr, "cannot open %s\n", package.c_str());
     exit(1);
   }
+  LARGE_INTEGER length;
+  GetFileSizeEx(file, &length);
   g_lastMessage = 0;
   LARGE_INTEGER start;
   QueryPerformanceCounter(&start);
   const delivery::DeliveryOutcome outcome =
-      delivery::DeliverPayload(file, temp.c_str(), kPayloadName, destination.c_str());
+      delivery::DeliverPayload(file, length.QuadPart, temp.c_str(), kPayloadName, destination.c_str());
   if (outcome != delivery::DeliveryOutcome::Completed || g_lastMessage != IDS_COMPLETED ||
       !e2e::FileExists(e2e::JoinPath(destination, "invocation.txt"))) {
     fprintf(stderr, "the delivery did not complete (message %d)\n", g_lastMessage);

@@ -129,10 +129,15 @@ struct FaultCase {
   int messageId;
 };
 
+// Before its trailer the unpacker reads its own image's headers in three
+// reads (DOS header, PE file header, optional header) to learn whether a
+// certificate table follows the package; the trailer is the 4th read. A wrong
+// count here fails these cases: a failed header read only falls back to the
+// end of the file, and the run goes on.
 const FaultCase kFaultCases[] = {
-    {"TrailerReadFails", "ReadFile:1", 2},
+    {"TrailerReadFails", "ReadFile:4", 2},
     {"TemporaryFolderLookupFails", "GetTempPathA:1", 8},
-    {"HeaderReadReportsAnError", "ReadFile:2", 4},
+    {"HeaderReadReportsAnError", "ReadFile:5", 4},
     {"LaterHeaderReadsFail", "ReadFile:20+", 4},
 };
 
@@ -163,6 +168,20 @@ TEST_F(RunSpine, FaultInjectingBuildRunsNormallyWithoutFaults) {
   ASSERT_FALSE(seen.empty()) << "no window appeared";
   EXPECT_EQ(seen.front().caption, "E2E Test Package") << seen.front().Describe();
   EXPECT_TRUE(report.exited);
+}
+
+// An own image whose headers cannot be read is taken as unsigned: the package
+// ends at the end of the file, as it always did, and the run goes on.
+TEST_F(RunSpine, UnreadableImageHeadersFallBackToTheEndOfTheFile) {
+  const std::string package = WriteValidPackage("package.exe", "unpacker_faults.exe");
+  for (const char* faults : {"ReadFile:1", "ReadFile:2", "ReadFile:3"}) {
+    ProcessUnderTest unpacker;
+    Start(unpacker, package, {{"UNPACKER_FAULTS", faults}});
+    std::vector<WindowInfo> seen;
+    CancelUntilExit(unpacker, &seen);
+    ASSERT_FALSE(seen.empty()) << faults << ": no window appeared";
+    EXPECT_EQ(seen.front().caption, "E2E Test Package") << faults << ": " << seen.front().Describe();
+  }
 }
 
 // A rule the fault injection cannot understand must not pass unnoticed.

@@ -23,7 +23,9 @@ void RequireTerminated(const char (&text)[N]) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemorySource source(std::string(reinterpret_cast<const char*>(data), size));
   int64_t headerOffset = 0;
-  if (!package::ReadPackageTrailer(source, &headerOffset)) return 0;
+  int64_t packageEnd = 0;
+  if (!package::ReadPackageTrailer(source, &headerOffset, &packageEnd)) return 0;
+  if (packageEnd < 0 || packageEnd > source.Length()) abort();
 
   package::PackageHeader header;
   memset(&header, 0, sizeof header);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "delivery/delivery_sequence.h"
 #include "delivery/path_list.h"
@@ -19,13 +20,21 @@ using delivery::Fill;
 class ScriptedDelivery final : public delivery::DeliverySteps {
  public:
   ScriptedDelivery(std::string failing, std::string package, int failingCall = 1)
-      : failing_(std::move(failing)), failingCall_(failingCall), package_(std::move(package)) {}
+      : failing_(std::move(failing)),
+        failingCall_(failingCall),
+        package_(std::move(package)),
+        bytesLeft_(static_cast<int64_t>(package_.size())) {}
 
   int BuildPayloadPath() override { return Step("path"); }
   int PayloadPathExists() override { return !Step("exists"); }
   int CreatePayloadFile() override { return Step("create"); }
+  int CountPackageBytesLeft(int64_t* count) override {
+    *count = bytesLeft_;
+    return Step("count");
+  }
   int ReadPackageChunk(void* buffer, uint32_t size, uint32_t* count) override {
-    EXPECT_EQ(size, 1000u);
+    EXPECT_LE(size, 1000u);
+    readSizes_.push_back(size);
     *count = 0;
     if (!Step("read")) return 0;
     *count = static_cast<uint32_t>(std::min<size_t>(size, package_.size() - position_));
@@ -54,8 +63,12 @@ class ScriptedDelivery final : public delivery::DeliverySteps {
          std::to_string(style) + (fill == Fill::PayloadPath ? " path" : ""));
   }
 
+  // What the package counts from its position to its end (a certificate
+  // table may follow); the whole package unless set.
+  void set_bytes_left(int64_t bytesLeft) { bytesLeft_ = bytesLeft; }
   const std::string& trace() const { return trace_; }
   const std::string& payload() const { return payload_; }
+  const std::vector<uint32_t>& read_sizes() const { return readSizes_; }
 
  private:
   void Note(const std::string& word) { trace_ += (trace_.empty() ? "" : ", ") + word; }
@@ -68,6 +81,8 @@ class ScriptedDelivery final : public delivery::DeliverySteps {
   int failingCall_;
   std::map<std::string, int> calls_;
   std::string package_;
+  int64_t bytesLeft_;
+  std::vector<uint32_t> readSizes_;
   size_t position_ = 0;
   std::string payload_;
   std::string trace_;
@@ -91,7 +106,7 @@ TEST_P(DeliveryEndings, ShowOneMessageAndCleanUpInOrder) {
   EXPECT_EQ(steps.trace(), GetParam().trace);
 }
 
-#define WRITTEN "path, exists, create, read, write, read, cut, close payload, close package"
+#define WRITTEN "path, exists, create, count, read, write, cut, close payload, close package"
 #define RAN WRITTEN ", work, start, wait, destination, move"
 INSTANTIATE_TEST_SUITE_P(
     Steps, DeliveryEndings,
@@ -104,13 +119,18 @@ INSTANTIATE_TEST_SUITE_P(
         DeliveryCase{"create", "path, exists, create, message 6 app 48, close package",
                      DeliveryOutcome::Stopped},
         DeliveryCase{
-            "read",
-            "path, exists, create, read, close payload, close package, message 2 app 48, delete payload",
+            "count",
+            "path, exists, create, count, close payload, close package, message 2 app 48, delete payload",
             DeliveryOutcome::Stopped},
-        DeliveryCase{"write",
-                     "path, exists, create, read, write, close payload, close package, message 6 app 48, "
+        DeliveryCase{"read",
+                     "path, exists, create, count, read, close payload, close package, message 2 app 48, "
                      "delete payload",
                      DeliveryOutcome::Stopped},
+        DeliveryCase{
+            "write",
+            "path, exists, create, count, read, write, close payload, close package, message 6 app 48, "
+            "delete payload",
+            DeliveryOutcome::Stopped},
         DeliveryCase{"cut", WRITTEN ", message 6 app 48, delete payload", DeliveryOutcome::Stopped},
         DeliveryCase{"work", WRITTEN ", work, message 7 app 48, delete payload", DeliveryOutcome::Stopped},
         DeliveryCase{"start", WRITTEN ", work, start, message 7 app 48, delete payload, remove work",
@@ -136,11 +156,50 @@ class CopyLengths : public testing::TestWithParam<size_t> {};
 TEST_P(CopyLengths, CopiesEveryByteInThousandByteChunks) {
   const std::string package = Bytes(GetParam());
   ScriptedDelivery steps("none", package);
-  EXPECT_EQ(delivery::CopyPayload(steps), CopyResult::Copied);
+  EXPECT_EQ(delivery::CopyPayload(steps, static_cast<int64_t>(package.size())), CopyResult::Copied);
   EXPECT_EQ(steps.payload(), package);
 }
 
 INSTANTIATE_TEST_SUITE_P(Lengths, CopyLengths, testing::Values(0, 8, 999, 1000, 1001, 2000, 2500));
+
+// The delivery copies what the package counts to its end, not the whole file.
+TEST(DeliveryCopy, StopsWhereThePackageEnds) {
+  ScriptedDelivery steps("none", "payload+trailer|certificate table");
+  steps.set_bytes_left(15);
+  EXPECT_EQ(delivery::RunDelivery(steps), DeliveryOutcome::Completed);
+  EXPECT_EQ(steps.payload(), "payload+trailer");
+}
+
+struct BoundCase {
+  const char* name;
+  size_t fileLength;
+  int64_t bytesLeft;
+  std::vector<uint32_t> readSizes;
+  size_t copied;
+};
+
+class CopyBounds : public testing::TestWithParam<BoundCase> {};
+
+// The copy stops at the package's end even when the file goes on (a signed
+// package's certificate table), asks for no byte beyond it, and still ends
+// early at a file cut shorter than the count.
+TEST_P(CopyBounds, CopiesUpToThePackageEndOnly) {
+  const BoundCase& bound = GetParam();
+  const std::string file = Bytes(bound.fileLength);
+  ScriptedDelivery steps("none", file);
+  EXPECT_EQ(delivery::CopyPayload(steps, bound.bytesLeft), CopyResult::Copied);
+  EXPECT_EQ(steps.payload(), file.substr(0, bound.copied));
+  EXPECT_EQ(steps.read_sizes(), bound.readSizes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, CopyBounds,
+    testing::Values(BoundCase{"InsideAChunk", 2600, 1500, {1000, 500}, 1500},
+                    BoundCase{"OnAChunkBorder", 2600, 2000, {1000, 1000}, 2000},
+                    BoundCase{"BeforeTheFirstByte", 2600, 0, {}, 0},
+                    BoundCase{"BehindThePosition", 2600, -5, {}, 0},
+                    BoundCase{"FileShorterThanCount", 1200, 5000, {1000, 1000, 1000}, 1200}),
+    [](const testing::TestParamInfo<BoundCase>& info) { return std::string(info.param.name); });
 
 // A failure in the middle of the copy ends it there: nothing is written after
 // a failed read, nothing read after a failed write.
@@ -148,12 +207,12 @@ TEST(CopyFailures, StopAtTheFailedChunk) {
   const std::string package = Bytes(3500);
 
   ScriptedDelivery readFails("read", package, 3);
-  EXPECT_EQ(delivery::CopyPayload(readFails), CopyResult::ReadFailed);
+  EXPECT_EQ(delivery::CopyPayload(readFails, 3500), CopyResult::ReadFailed);
   EXPECT_EQ(readFails.payload(), package.substr(0, 2000));
   EXPECT_EQ(readFails.trace(), "read, write, read, write, read");
 
   ScriptedDelivery writeFails("write", package, 2);
-  EXPECT_EQ(delivery::CopyPayload(writeFails), CopyResult::WriteFailed);
+  EXPECT_EQ(delivery::CopyPayload(writeFails, 3500), CopyResult::WriteFailed);
   EXPECT_EQ(writeFails.payload(), package.substr(0, 1000));
   EXPECT_EQ(writeFails.trace(), "read, write, read, write");
 }

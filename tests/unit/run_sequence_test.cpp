@@ -22,8 +22,9 @@ class ScriptedStages final : public app::RunStages {
   void ReleaseSingleInstanceMutex() override { Note("release"); }
   int OpenOwnFile() override { return Step("open"); }
   void ClosePackageFile() override { Note("close"); }
-  int ReadTrailer(int64_t* headerOffset) override {
+  int ReadTrailer(int64_t* headerOffset, int64_t* packageEnd) override {
     *headerOffset = 4242;
+    *packageEnd = 9000;
     return Step("trailer");
   }
   int FindTempFolder() override { return Step("temp"); }
@@ -34,7 +35,8 @@ class ScriptedStages final : public app::RunStages {
   int IsMachineApplicable() override { return Step("machine"); }
   int AskLicence() override { return Step("licence"); }
   int ChooseDestination() override { return Step("destination"); }
-  DeliveryOutcome DeliverPayload() override {
+  DeliveryOutcome DeliverPayload(int64_t packageEnd) override {
+    EXPECT_EQ(packageEnd, 9000) << "delivery must stop where the trailer reading found the package's end";
     return Step("deliver") ? DeliveryOutcome::Completed : DeliveryOutcome::Stopped;
   }
   void ShowMessage(int messageId, messages::Caption caption, unsigned style) override {
