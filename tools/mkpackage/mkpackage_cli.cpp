@@ -120,9 +120,12 @@ int RunBuild(const BuildCommand& command, std::ostream& out, std::ostream& err) 
   definition.codePage = settings.codePage.value_or(kWesternCodePage);
   BuildOptions options;
   options.replacePackage = command.replacePackage;
-  if (!BuildPackage(definition, *settings.stub, *settings.payload, *settings.output, &error, options)) {
+  std::string notice;
+  if (!BuildPackage(definition, *settings.stub, *settings.payload, *settings.output, &error, options,
+                    &notice)) {
     return Fail(err, error);
   }
+  if (!notice.empty()) err << "mkpackage: notice: " << notice << "\n";
   out << "mkpackage: wrote " << *settings.output << "\n";
   return 0;
 }
@@ -178,6 +181,9 @@ void PrintJson(const std::string& path, const PackageReport& report, int codePag
   const nlohmann::json document = {
       {"file", path},
       {"fileSize", report.fileSize},
+      {"signed", report.isSigned},
+      {"certificateSize", report.certificateSize},
+      {"packageEnd", report.packageEnd},
       {"headerOffset", report.headerOffset},
       {"codePage", codePage},
       {"payloadFileName", text(report.header->payloadFileName)},
@@ -198,7 +204,14 @@ void PrintText(const std::string& path, const PackageReport& report, int codePag
     out << heading << " (" << patterns.size() << "):" << (patterns.empty() ? " none" : "") << "\n";
     for (const auto& pattern : patterns) out << "  " << text(pattern) << "\n";
   };
-  out << "file:                  " << path << " (" << report.fileSize << " bytes)\n"
+  out << "file:                  " << path << " (" << report.fileSize << " bytes)\n";
+  if (report.isSigned) {
+    out << "signed:                yes, certificate table of " << report.certificateSize << " bytes at byte "
+        << report.packageEnd << "\n";
+  } else {
+    out << "signed:                no\n";
+  }
+  out << "package ends at byte:  " << report.packageEnd << "\n"
       << "header offset:         " << report.headerOffset << "\n"
       << "payload file name:     " << text(report.header->payloadFileName) << "\n"
       << "destination folder:    " << text(report.header->destinationFolder) << "\n"

@@ -9,14 +9,25 @@
 namespace mkpackage {
 namespace {
 
+constexpr int64_t kSigningAlignment = 8;
+
 bool WriteBytes(FILE* to, const void* bytes, size_t count, std::string* error) {
   if (fwrite(bytes, 1, count, to) == count) return true;
   *error = "the package cannot be written: " + LastSystemError();
   return false;
 }
 
-bool WritePackage(FILE* stub, const StubCopy& stubCopy, const std::string& header, FILE* payload, FILE* out,
-                  std::string* error) {
+// Zero bytes between the image and the header that make the package's length
+// a multiple of 8: signing then appends its certificate table right behind the
+// trailer, where the unpacker looks for it, instead of padding first.
+int64_t AlignmentGap(int64_t stubLength, size_t headerSize, int64_t payloadSize) {
+  const int64_t unaligned =
+      stubLength + static_cast<int64_t>(headerSize) + payloadSize + package::kTrailerSize;
+  return (kSigningAlignment - unaligned % kSigningAlignment) % kSigningAlignment;
+}
+
+bool WritePackage(FILE* stub, const StubCopy& stubCopy, const std::string& header, FILE* payload,
+                  int64_t payloadSize, FILE* out, std::string* error) {
   const int64_t stubLength = stubCopy.length;
   std::string copyError;
   if (!SeekTo(stub, 0)) copyError = "cannot be read: " + LastSystemError();
@@ -24,13 +35,16 @@ bool WritePackage(FILE* stub, const StubCopy& stubCopy, const std::string& heade
     *error = "the stub " + copyError;
     return false;
   }
+  const int64_t headerOffset = stubLength + AlignmentGap(stubLength, header.size(), payloadSize);
+  const std::string gap(static_cast<size_t>(headerOffset - stubLength), '\0');
+  if (!WriteBytes(out, gap.data(), gap.size(), error)) return false;
   if (!WriteBytes(out, header.data(), header.size(), error)) return false;
   if (!CopyBytes(payload, out, -1, &copyError)) {
     *error = "the payload " + copyError;
     return false;
   }
   unsigned char trailer[package::kTrailerSize];
-  package::EncodeTrailer(stubLength, trailer);
+  package::EncodeTrailer(headerOffset, trailer);
   if (!WriteBytes(out, trailer, sizeof trailer, error)) return false;
   if (stubCopy.certificateEntryToClear < 0) return true;
   const unsigned char noCertificate[8] = {};
@@ -44,7 +58,7 @@ bool WritePackage(FILE* stub, const StubCopy& stubCopy, const std::string& heade
 
 bool BuildPackage(const PackageDefinition& definition, const std::string& stubPath,
                   const std::string& payloadPath, const std::string& outputPath, std::string* error,
-                  const BuildOptions& options) {
+                  const BuildOptions& options, std::string* notice) {
   std::string header;
   if (!EncodeHeader(definition, &header, error)) return false;
 
@@ -60,6 +74,12 @@ bool BuildPackage(const PackageDefinition& definition, const std::string& stubPa
     *error = "the stub " + stubPath + " " + *error;
     return false;
   }
+  if (stubCopy.certificateSizeDropped > 0 && notice != nullptr) {
+    *notice = "the stub " + stubPath + " is signed; its signature (" +
+              std::to_string(stubCopy.certificateSizeDropped) +
+              "-byte certificate table) is left out, since appending the package would break it: sign the "
+              "package instead";
+  }
 
   FILE* payload = OpenForReading(payloadPath);
   if (!payload) {
@@ -67,7 +87,8 @@ bool BuildPackage(const PackageDefinition& definition, const std::string& stubPa
     return false;
   }
   FileCloser payloadCloser(payload);
-  if (FileLength(payload) <= 0) {
+  const int64_t payloadSize = FileLength(payload);
+  if (payloadSize <= 0) {
     *error = "the payload " + payloadPath + " is empty";
     return false;
   }
@@ -75,7 +96,7 @@ bool BuildPackage(const PackageDefinition& definition, const std::string& stubPa
   return WriteFileWhole(
       outputPath,
       [&](FILE* out, std::string* writeError) {
-        const bool written = WritePackage(stub, stubCopy, header, payload, out, writeError);
+        const bool written = WritePackage(stub, stubCopy, header, payload, payloadSize, out, writeError);
         // Windows will not replace a file that is still open, and the output
         // may well be the stub itself.
         stubCloser.Close();

@@ -17,9 +17,12 @@ struct BuildOptions {
 // Checks every header rule before anything is written, then writes the package
 // to a temporary file beside `outputPath` and renames it into place. On failure
 // returns false with *error set and leaves no output file behind (a file that
-// stood at `outputPath` before stays as it was).
+// stood at `outputPath` before stays as it was). The package's length is a
+// multiple of 8, by zero bytes between the stub and the header, so that a
+// signature can follow it directly. A signed stub loses its signature; then
+// *notice, when given, says so.
 bool BuildPackage(const PackageDefinition& definition, const std::string& stubPath,
                   const std::string& payloadPath, const std::string& outputPath, std::string* error,
-                  const BuildOptions& options = BuildOptions());
+                  const BuildOptions& options = BuildOptions(), std::string* notice = nullptr);
 
 }  // namespace mkpackage

@@ -4,6 +4,7 @@
 
 #include "file_copy.h"
 #include "files.h"
+#include "package/package_extent.h"
 
 namespace mkpackage {
 namespace {
@@ -102,15 +103,18 @@ std::string DiagnoseHeader(package::PackageSource& source, int64_t headerOffset)
 
 bool ReadPackage(package::PackageSource& source, PackageReport* report, std::string* error) {
   report->fileSize = source.Length();
-  if (!package::ReadPackageTrailer(source, &report->headerOffset)) {
+  package::CertificateTable certificate;
+  report->isSigned = package::FindCertificateTable(source, &certificate);
+  report->certificateSize = report->isSigned ? certificate.size : 0;
+  if (!package::ReadPackageTrailer(source, &report->headerOffset, &report->packageEnd)) {
     *error = "the file is shorter than the 8-byte trailer";
     return false;
   }
   report->header = std::make_unique<package::PackageHeader>();
   memset(report->header.get(), 0, sizeof *report->header);
-  if (report->headerOffset < 0 || report->headerOffset >= report->fileSize) {
+  if (report->headerOffset < 0 || report->headerOffset >= report->packageEnd) {
     *error = "the trailer's header offset " + std::to_string(report->headerOffset) +
-             " lies outside the file (" + std::to_string(report->fileSize) + " bytes)";
+             " lies outside the package (" + std::to_string(report->packageEnd) + " bytes)";
     return false;
   }
   PositionTracker tracked(source);
@@ -119,7 +123,7 @@ bool ReadPackage(package::PackageSource& source, PackageReport* report, std::str
     return false;
   }
   report->payloadOffset = tracked.position();
-  report->payloadSize = report->fileSize - package::kTrailerSize - report->payloadOffset;
+  report->payloadSize = report->packageEnd - package::kTrailerSize - report->payloadOffset;
   if (report->payloadSize <= 0) {
     *error = "the package holds no payload bytes between its header and its trailer";
     return false;

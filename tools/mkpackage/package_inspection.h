@@ -14,6 +14,11 @@ namespace mkpackage {
 
 struct PackageReport {
   int64_t fileSize = 0;
+  // Where the package's trailer ends: before the certificate table of a
+  // signed package, at the end of the file otherwise.
+  int64_t packageEnd = 0;
+  bool isSigned = false;
+  int64_t certificateSize = 0;
   int64_t headerOffset = 0;
   int64_t payloadOffset = 0;
   int64_t payloadSize = 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <memory>
 
+#include "package/package_extent.h"
 #include "package/package_layout.h"
 
 namespace mkpackage {
@@ -15,7 +16,6 @@ constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kCoffSymbolSize = 18;
 constexpr uint16_t kPe32Magic = 0x10B;
 constexpr uint16_t kPe32PlusMagic = 0x20B;
-constexpr uint32_t kCertificateDirectory = 4;
 constexpr int kMaxSigningPadding = 7;
 
 uint32_t Little32(const unsigned char* bytes) {
@@ -49,6 +49,14 @@ class BoundedSource final : public package::PackageSource {
   int64_t length_;
   int64_t position_ = 0;
 };
+
+bool ZeroBytes(package::PackageSource& source, int64_t from, int64_t to) {
+  for (int64_t at = from; at < to; ++at) {
+    unsigned char byte = 1;
+    if (!ReadAt(source, at, &byte, 1) || byte != 0) return false;
+  }
+  return true;
+}
 
 bool ReadCarriedPackage(package::PackageSource& source, int64_t imageEnd, int64_t* headerOffset) {
   auto header = std::make_unique<package::PackageHeader>();
@@ -90,16 +98,6 @@ bool FindStubImage(package::PackageSource& source, StubImage* image, std::string
   }
   int64_t end = Little32(optional + 60);  // SizeOfHeaders
 
-  // The certificate table is the one data directory that holds a file offset.
-  const uint32_t directoryCountAt = magic == kPe32Magic ? 92 : 108;
-  const uint32_t certificateAt = directoryCountAt + 4 + kCertificateDirectory * 8;
-  *image = StubImage();
-  if (certificateAt + 8 <= optionalRead && Little32(optional + directoryCountAt) > kCertificateDirectory) {
-    image->certificateOffset = Little32(optional + certificateAt);
-    image->certificateSize = Little32(optional + certificateAt + 4);
-    image->certificateEntryOffset = optionalOffset + certificateAt;
-  }
-
   const int64_t sectionsAt = optionalOffset + optionalSize;
   for (uint16_t i = 0; i < sectionCount; ++i) {
     unsigned char section[kSectionHeaderSize];
@@ -127,39 +125,38 @@ bool PlanStubCopy(package::PackageSource& stub, bool replacePackage, StubCopy* c
   StubImage image;
   if (!FindStubImage(stub, &image, error)) return false;
   const int64_t fileLength = stub.Length();
-  // A certificate table that ends the file closes whatever package stands
-  // before it; one anywhere else is just part of the image.
-  int64_t imageEnd = image.imageEnd;
-  int64_t packageEnd = fileLength;
-  if (image.certificateSize > 0) {
-    const int64_t certificateEnd = image.certificateOffset + image.certificateSize;
-    if (certificateEnd == fileLength && image.certificateOffset >= imageEnd) {
-      packageEnd = image.certificateOffset;
-    } else {
-      imageEnd = std::max(imageEnd, certificateEnd);
-    }
-  }
+  const int64_t imageEnd = image.imageEnd;
   if (fileLength < imageEnd) {
     *error = "is cut off: its image ends at byte " + std::to_string(imageEnd) + " but the file has " +
              std::to_string(fileLength) + " bytes";
     return false;
   }
-  if (packageEnd == imageEnd) {
-    *copy = StubCopy{fileLength, -1};
+  // The unpacker's own rule decides where a signature begins; whatever stands
+  // before it is image or package.
+  package::CertificateTable certificate;
+  const bool isSigned = package::FindCertificateTable(stub, &certificate) && certificate.offset >= imageEnd;
+  const int64_t packageEnd = isSigned ? certificate.offset : fileLength;
+  const StubCopy signatureDropped = {0, isSigned ? certificate.entryOffset : -1,
+                                     isSigned ? certificate.size : 0};
+
+  // Signing aligns the certificate table to 8 bytes with up to 7 zero bytes.
+  if (packageEnd == imageEnd ||
+      (isSigned && packageEnd - imageEnd <= kMaxSigningPadding && ZeroBytes(stub, imageEnd, packageEnd))) {
+    *copy = signatureDropped;
+    copy->length = imageEnd;
     return true;
   }
   // Bytes behind the image: only a package that the unpacker's own reader
   // accepts, with its header behind the image, counts as a carried package.
-  // Signing aligns the certificate table to 8 bytes with up to 7 zero bytes,
-  // so a signed package may end a few zero bytes before the table.
+  // A package signed before the builder aligned packages ends a few zero
+  // bytes before the table.
   int64_t headerOffset = 0;
   bool carriesPackage = false;
   for (int padding = 0;; ++padding) {
     BoundedSource bounded(stub, packageEnd - padding);
     carriesPackage = ReadCarriedPackage(bounded, imageEnd, &headerOffset);
-    unsigned char byte = 1;
-    if (carriesPackage || packageEnd == fileLength || padding == kMaxSigningPadding ||
-        !ReadAt(stub, packageEnd - padding - 1, &byte, 1) || byte != 0) {
+    if (carriesPackage || !isSigned || padding == kMaxSigningPadding ||
+        !ZeroBytes(stub, packageEnd - padding - 1, packageEnd - padding)) {
       break;
     }
   }
@@ -173,8 +170,14 @@ bool PlanStubCopy(package::PackageSource& stub, bool replacePackage, StubCopy* c
              "); give --replace-package to replace it";
     return false;
   }
-  // A signature that ended the old package goes with it.
-  *copy = StubCopy{headerOffset, packageEnd < fileLength ? image.certificateEntryOffset : -1};
+  // The zero bytes that aligned the old package go with it, and so does a
+  // signature that ended it.
+  int64_t length = headerOffset;
+  while (length > imageEnd && headerOffset - length < kMaxSigningPadding &&
+         ZeroBytes(stub, length - 1, length))
+    --length;
+  *copy = signatureDropped;
+  copy->length = length;
   return true;
 }
 

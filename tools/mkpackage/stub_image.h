@@ -13,12 +13,6 @@ namespace mkpackage {
 struct StubImage {
   // Headers, raw section data and a COFF symbol table: the image proper.
   int64_t imageEnd = 0;
-  // The certificate table of a signed file (size 0 when unsigned). It is not
-  // loaded: signing appends it at the very end, behind a package too.
-  int64_t certificateOffset = 0;
-  int64_t certificateSize = 0;
-  // Where the security directory entry naming that table stands in the file.
-  int64_t certificateEntryOffset = 0;
 };
 
 struct StubCopy {
@@ -28,14 +22,18 @@ struct StubCopy {
   // security directory entry to clear, else -1: an entry pointing at a
   // certificate table that is gone would mislead whoever reads the package.
   int64_t certificateEntryToClear = -1;
+  // The size of the certificate table left behind, 0 when the stub was not
+  // signed.
+  int64_t certificateSizeDropped = 0;
 };
 
 // False with *error when `source` is no Windows executable.
 bool FindStubImage(package::PackageSource& source, StubImage* image, std::string* error);
 
-// What of the stub a new package is built on: the whole file for a bare
-// unpacker (signed or not); for one that carries a package, the bytes before
-// that package's header, if `replacePackage` allows it. False with *error
+// What of the stub a new package is built on: the image of a bare unpacker,
+// without the signature of a signed one (appending breaks it anyway); for one
+// that carries a package, the bytes before that package's header and the
+// alignment before it, if `replacePackage` allows it. False with *error
 // otherwise.
 bool PlanStubCopy(package::PackageSource& stub, bool replacePackage, StubCopy* copy, std::string* error);
 

@@ -111,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         Broken{"ShorterThanTrailer", "1234567", "the file is shorter than the 8-byte trailer"},
         Broken{"OffsetBeyondEnd", kImage + kFront + "#\n##\nMZ" + Trailer(5000),
-               "the trailer's header offset 5000 lies outside the file"},
+               "the trailer's header offset 5000 lies outside the package"},
         Broken{"NegativeOffset", kImage + kFront + "#\n##\nMZ" + Trailer(-2),
                "the trailer's header offset -2 lies outside"},
         Broken{"LongTitle", HandMadePackage("setup.exe\nC:\\x\n" + std::string(300, 't') + "\n#\n##\n", "MZ"),

@@ -54,13 +54,27 @@ ReadBack ReadWithUnpackerReader(const std::string& bytes) {
   ReadBack back;
   std::memset(back.header.get(), 0, sizeof *back.header);
   MemorySource source(bytes);
-  back.accepted = package::ReadPackageTrailer(source, &back.headerOffset) &&
+  int64_t packageEnd = 0;
+  back.accepted = package::ReadPackageTrailer(source, &back.headerOffset, &packageEnd) &&
                   package::ReadPackageHeader(source, back.headerOffset, back.header.get());
   if (back.accepted) {
     const size_t start = static_cast<size_t>(source.position());
-    back.payload = bytes.substr(start, bytes.size() - package::kTrailerSize - start);
+    back.payload = bytes.substr(start, static_cast<size_t>(packageEnd) - package::kTrailerSize - start);
   }
   return back;
+}
+
+// The builder's layout: the stub, up to 7 zero bytes, the header at
+// `headerOffset`, and a length that is a multiple of 8, so that signing pads
+// nothing before its certificate table.
+void ExpectAlignedBehind(const std::string& stub, const std::string& package, int64_t headerOffset) {
+  const auto stubSize = static_cast<int64_t>(stub.size());
+  EXPECT_EQ(package.size() % 8, 0u);
+  EXPECT_TRUE(package.compare(0, stub.size(), stub) == 0) << "the stub is not copied unchanged";
+  ASSERT_GE(headerOffset, stubSize);
+  ASSERT_LT(headerOffset - stubSize, 8);
+  EXPECT_EQ(package.substr(stub.size(), static_cast<size_t>(headerOffset - stubSize)),
+            std::string(static_cast<size_t>(headerOffset - stubSize), '\0'));
 }
 
 class BuildPackageTest : public TestFolder {
@@ -91,10 +105,9 @@ TEST_F(BuildPackageTest, RoundTripsThroughTheUnpackerReader) {
   ASSERT_TRUE(Build(definition)) << error_;
   const std::string bytes = ReadFile(Path("package.exe"));
 
-  EXPECT_EQ(bytes.substr(0, stub_.size()), stub_);
   const ReadBack back = ReadWithUnpackerReader(bytes);
   ASSERT_TRUE(back.accepted);
-  EXPECT_EQ(back.headerOffset, static_cast<int64_t>(stub_.size()));
+  ExpectAlignedBehind(stub_, bytes, back.headerOffset);
   EXPECT_STREQ(back.header->payloadFileName, "setup.exe");
   EXPECT_STREQ(back.header->destinationFolder, "C:\\Drivers\\Audio");
   EXPECT_STREQ(back.header->title, "\x83\x49\x81\x5B\x83\x66\x83\x42\x83\x49 Driver");
@@ -126,9 +139,7 @@ TEST_F(BuildPackageTest, RefusesACarriedPackageUnlessReplacingIt) {
   ASSERT_TRUE(Build(second, "unpacker.exe", "expected.exe")) << error_;
 
   EXPECT_FALSE(Build(second, "package.exe", "again.exe"));
-  EXPECT_NE(error_.find("already carries a package (header at byte " + std::to_string(stub_.size())),
-            std::string::npos)
-      << error_;
+  EXPECT_NE(error_.find("already carries a package (header at byte "), std::string::npos) << error_;
   EXPECT_FALSE(Exists(Path("again.exe")));
 
   // Replaced, the package is the one built from the bare stub: nothing of the
@@ -141,32 +152,78 @@ TEST_F(BuildPackageTest, RefusesACarriedPackageUnlessReplacingIt) {
   EXPECT_TRUE(ReadFile(Path("package.exe")) == ReadFile(Path("expected.exe")));
 }
 
-TEST_F(BuildPackageTest, SignedStubsAndSignedPackages) {
-  // A signed bare unpacker is copied whole, certificate included.
-  const std::string signedStub = MinimalPe(0x200, 0x80);
-  WriteFile(Path("signed.exe"), signedStub);
-  ASSERT_TRUE(Build(TypicalDefinition(), "signed.exe", "package.exe")) << error_;
-  const ReadBack back = ReadWithUnpackerReader(ReadFile(Path("package.exe")));
-  ASSERT_TRUE(back.accepted);
-  EXPECT_EQ(back.headerOffset, static_cast<int64_t>(signedStub.size()));
+// Every payload length gives a package whose length is a multiple of 8, and
+// the reader finds the same header and payload behind the gap.
+TEST_F(BuildPackageTest, AlignsEveryPackageToEightBytes) {
+  for (size_t extra = 0; extra < 8; ++extra) {
+    const std::string payload = payload_.substr(0, 4000 + extra);
+    WriteFile(Path("setup.exe"), payload);
+    ASSERT_TRUE(Build(TypicalDefinition())) << error_;
+    const std::string bytes = ReadFile(Path("package.exe"));
+    const ReadBack back = ReadWithUnpackerReader(bytes);
+    ASSERT_TRUE(back.accepted) << extra;
+    ExpectAlignedBehind(stub_, bytes, back.headerOffset);
+    EXPECT_STREQ(back.header->title, "Audio Driver");
+    EXPECT_TRUE(back.payload == payload) << extra;
+  }
+}
 
-  // A package signed afterwards: the certificate table stands behind the
-  // trailer, aligned to 8 bytes with zeros, and the security entry points at it.
+// Signs a package as a signing tool does: the table behind the (aligned)
+// package, named by the security entry.
+std::string SignAligned(std::string package) {
+  EXPECT_EQ(package.size() % 8, 0u);
+  Put32(package, 0x80 + 24 + 96 + 32, static_cast<uint32_t>(package.size()));
+  Put32(package, 0x80 + 24 + 96 + 36, 0x40);
+  return package + std::string(0x40, 'C');
+}
+
+TEST_F(BuildPackageTest, SignedStubsAndSignedPackages) {
   ASSERT_TRUE(Build(TypicalDefinition(), "unpacker.exe", "plain.exe")) << error_;
-  std::string signedPackage = ReadFile(Path("plain.exe"));
-  ASSERT_NE(signedPackage.size() % 8, 0u) << "the fixture should need alignment";
-  signedPackage.resize((signedPackage.size() + 7) / 8 * 8, '\0');
-  const uint32_t certificateAt = static_cast<uint32_t>(signedPackage.size());
-  Put32(signedPackage, 0x80 + 24 + 96 + 32, certificateAt);
-  Put32(signedPackage, 0x80 + 24 + 96 + 36, 0x40);
-  signedPackage += std::string(0x40, 'C');
+  const std::string plain = ReadFile(Path("plain.exe"));
+
+  // A signed bare unpacker loses its signature, table and directory entry,
+  // with a notice: the package is the one built from the unsigned unpacker.
+  WriteFile(Path("signed.exe"), MinimalPe(0x200, 0x80));
+  std::string notice;
+  ASSERT_TRUE(BuildPackage(TypicalDefinition(), Path("signed.exe"), Path("setup.exe"), Path("package.exe"),
+                           &error_, BuildOptions(), &notice))
+      << error_;
+  EXPECT_TRUE(ReadFile(Path("package.exe")) == plain) << "signature left in the package";
+  EXPECT_NE(notice.find("is signed"), std::string::npos) << notice;
+  notice.clear();
+  ASSERT_TRUE(BuildPackage(TypicalDefinition(), Path("unpacker.exe"), Path("setup.exe"), Path("package.exe"),
+                           &error_, BuildOptions(), &notice));
+  EXPECT_EQ(notice, "") << "an unsigned stub has no signature to lose";
+
+  // A package signed afterwards reads like the unsigned one.
+  const std::string signedPackage = SignAligned(plain);
+  const ReadBack signedBack = ReadWithUnpackerReader(signedPackage);
+  ASSERT_TRUE(signedBack.accepted);
+  EXPECT_TRUE(signedBack.payload == payload_) << "the certificate table reached the payload";
+
+  // As a stub, it carries a package; replaced, the signature goes with the
+  // old package, its directory entry and the old alignment included: the
+  // result is the package built from the bare stub.
   WriteFile(Path("signed-package.exe"), signedPackage);
   EXPECT_FALSE(Build(TypicalDefinition(), "signed-package.exe", "again.exe"));
   EXPECT_NE(error_.find("already carries a package"), std::string::npos) << error_;
-  // Replaced, the signature goes with the old package, its directory entry
-  // included: the result is the package built from the bare stub.
   ASSERT_TRUE(Build(TypicalDefinition(), "signed-package.exe", "again.exe", true)) << error_;
-  EXPECT_TRUE(ReadFile(Path("again.exe")) == ReadFile(Path("plain.exe")));
+  EXPECT_TRUE(ReadFile(Path("again.exe")) == plain);
+
+  // Signed before the builder aligned packages: the table follows up to 7
+  // zero bytes of the signing tool's own padding, and the old package is
+  // still recognised and replaced.
+  const auto headerOffset = static_cast<size_t>(signedBack.headerOffset);
+  ASSERT_GT(headerOffset, stub_.size()) << "the fixture should need alignment";
+  std::string unaligned =
+      stub_ + plain.substr(headerOffset, plain.size() - package::kTrailerSize - headerOffset);
+  unsigned char trailer[package::kTrailerSize];
+  package::EncodeTrailer(static_cast<int64_t>(stub_.size()), trailer);
+  unaligned.append(reinterpret_cast<const char*>(trailer), sizeof trailer);
+  unaligned.resize((unaligned.size() + 7) / 8 * 8, '\0');
+  WriteFile(Path("signed-unaligned.exe"), SignAligned(unaligned));
+  ASSERT_TRUE(Build(TypicalDefinition(), "signed-unaligned.exe", "again.exe", true)) << error_;
+  EXPECT_TRUE(ReadFile(Path("again.exe")) == plain);
 }
 
 struct BadStub {
@@ -255,7 +312,6 @@ TEST(StubImage, FindsTheEndOfARealLayout) {
   std::string error;
   ASSERT_TRUE(mkpackage::FindStubImage(source, &image, &error)) << error;
   EXPECT_EQ(image.imageEnd, static_cast<int64_t>(pe.size()));
-  EXPECT_EQ(image.certificateSize, 0);
 }
 
 }  // namespace
