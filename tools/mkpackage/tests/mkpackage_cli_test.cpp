@@ -175,6 +175,44 @@ TEST_F(BuildCommandTest, BuildsFromFlags) {
   EXPECT_EQ(json["payloadSize"], 10);
 }
 
+// A signed stub builds with a notice and loses its signature; the package
+// signed afterwards is reported as signed, and its payload stops before the
+// certificate table.
+TEST_F(BuildCommandTest, SignedStubAndSignedPackage) {
+  WriteFile(Path("signed-unpacker.exe"), MinimalPe(0x200, 0x80));
+  ASSERT_EQ(Run({"build", "--stub", Path("signed-unpacker.exe"), "--payload", Path("setup.exe"), "--dest",
+                 "C:\\Drivers", "--title", "T", "--all-models", "-o", Path("package.exe")}),
+            0)
+      << err_;
+  EXPECT_NE(err_.find("mkpackage: notice: the stub " + Path("signed-unpacker.exe") + " is signed"),
+            std::string::npos)
+      << err_;
+  auto json = Inspect("package.exe");
+  EXPECT_EQ(json["signed"], false);
+  EXPECT_EQ(json["packageEnd"], json["fileSize"]);
+
+  std::string signedPackage = ReadFile(Path("package.exe"));
+  const size_t unsignedSize = signedPackage.size();
+  ASSERT_EQ(unsignedSize % 8, 0u);
+  Put32(signedPackage, 0x80 + 24 + 96 + 32, static_cast<uint32_t>(unsignedSize));
+  Put32(signedPackage, 0x80 + 24 + 96 + 36, 0x48);
+  signedPackage += std::string(0x48, 'C');
+  WriteFile(Path("signed.exe"), signedPackage);
+  ASSERT_EQ(Run({"inspect", "--json", Path("signed.exe"), "--extract-payload", Path("payload.bin")}), 0)
+      << err_;
+  json = nlohmann::json::parse(out_);
+  EXPECT_EQ(json["signed"], true);
+  EXPECT_EQ(json["certificateSize"], 0x48);
+  EXPECT_EQ(json["packageEnd"], unsignedSize);
+  EXPECT_EQ(json["payloadSize"], 10);
+  EXPECT_EQ(ReadFile(Path("payload.bin")), "MZ payload");
+  ASSERT_EQ(Run({"inspect", Path("signed.exe")}), 0) << err_;
+  EXPECT_NE(out_.find("signed:                yes, certificate table of 72 bytes at byte " +
+                      std::to_string(unsignedSize)),
+            std::string::npos)
+      << out_;
+}
+
 TEST_F(BuildCommandTest, DescriptionFileWithFlagsOverridingIt) {
   WriteFile(Path("package.ini"),
             "\xEF\xBB\xBF; Audio driver\r\n"
