@@ -79,8 +79,30 @@ unpack() {
   return 0
 }
 
+# Writes a 32-bit little-endian value into a file.
+put32() {
+  local file=$1 at=$2 value=$3
+  printf "$(printf '\\x%02x\\x%02x\\x%02x\\x%02x' $((value & 255)) $((value >> 8 & 255)) \
+    $((value >> 16 & 255)) $((value >> 24 & 255)))" | dd of="$file" bs=1 seek="$at" conv=notrunc status=none
+}
+
+# A security entry that names no table ending the file is ignored: such a
+# package ends at the end of the file, like every unsigned one. Here the
+# entry names the 8 bytes before the trailer.
+cp "$work/unsigned.exe" "$work/stray-entry.exe"
+pe_offset=$(od -An -tu4 -j60 -N4 "$work/unsigned.exe" | tr -d ' ')
+security_entry=$((pe_offset + 24 + 96 + 4 * 8))
+put32 "$work/stray-entry.exe" "$security_entry" $((unsigned_size - 16))
+put32 "$work/stray-entry.exe" $((security_entry + 4)) 8
+read32() { od -An -tu4 -j"$2" -N4 "$1" | tr -d ' '; }
+[[ $(read32 "$work/signed.exe" "$security_entry") -eq $unsigned_size ]] ||
+  fail "the security entry is not at byte $security_entry: the stray entry would prove nothing"
+[[ $(read32 "$work/stray-entry.exe" "$security_entry") -eq $((unsigned_size - 16)) ]] ||
+  fail "the stray entry was not written"
+
 unpack unsigned.exe unsigned
 unpack signed.exe signed
+unpack stray-entry.exe stray-entry
 
 delivered=$WINEPREFIX/drive_c/signing-e2e
 listing_unsigned=$(cd "$delivered/unsigned" && find . | sort)
@@ -90,4 +112,6 @@ listing_signed=$(cd "$delivered/signed" && find . | sort)
 cmp "$payload" "$delivered/unsigned/payload-copy.bin" || fail "the unsigned package's payload differs"
 cmp "$payload" "$delivered/signed/payload-copy.bin" ||
   fail "the signed package's payload differs from the payload it was built with"
+cmp "$payload" "$delivered/stray-entry/payload-copy.bin" ||
+  fail "a security entry that names no table at the end changed the payload"
 echo "signed_package_test: signed ($signed_size bytes) and unsigned ($unsigned_size bytes) packages delivered the same payload"
