@@ -10,8 +10,10 @@
 #include "build_settings.h"
 #include "codepage.h"
 #include "files.h"
+#include "machine_match.h"
 #include "package_builder.h"
 #include "package_inspection.h"
+#include "this_machine.h"
 #include "validation.h"
 
 namespace mkpackage {
@@ -282,10 +284,132 @@ int RunVerify(const ReadCommand& command, std::ostream& out, std::ostream& err) 
   return 0;
 }
 
+// match and machine
+
+// match answers 0 and 1; anything that keeps it from answering is another code.
+constexpr int kMatchError = 2;
+
+struct MatchCommand {
+  std::string package;
+  std::string manufacturer, model;
+  std::vector<std::string> pciInstanceIds;
+  bool noCheck = false;
+  bool json = false;
+  int codePage = kWesternCodePage;
+  CLI::Option* manufacturerOption = nullptr;
+  CLI::Option* modelOption = nullptr;
+};
+
+CLI::App* AddMatchCommand(CLI::App& app, MatchCommand* command) {
+  CLI::App* match = app.add_subcommand(
+      "match", "Exit 0 when the package would apply to the machine described, 1 when not, and say why.");
+  match->add_option("package", command->package, "The package file")->type_name("FILE")->required();
+  command->manufacturerOption =
+      match
+          ->add_option("--manufacturer", command->manufacturer,
+                       "WMI Manufacturer of Win32_ComputerSystem (omitted: the read fails)")
+          ->type_name("TEXT");
+  command->modelOption = match
+                             ->add_option("--model", command->model,
+                                          "WMI Model of Win32_ComputerSystem (omitted: the read fails)")
+                             ->type_name("TEXT");
+  match->add_option("--pci", command->pciInstanceIds, "Instance ID of a present PCI device; repeatable")
+      ->type_name("INSTANCE-ID")
+      ->allow_extra_args(false);
+  match->add_flag("--no-check", command->noCheck, "Run as with the switch \"-a ZORV_NOCHECK\"");
+  AddCodePageOption(match, &command->codePage,
+                    "ANSI code page of the package and the machine (default 1252)");
+  match->add_flag("--json", command->json, "Print JSON for scripts");
+  return match;
+}
+
+nlohmann::json OrNull(const std::optional<std::string>& text) {
+  return text ? nlohmann::json(*text) : nlohmann::json(nullptr);
+}
+
+int RunMatch(const MatchCommand& command, std::ostream& out, std::ostream& err) {
+  FILE* file = nullptr;
+  PackageReport report;
+  const bool read = OpenPackage(command.package, &file, &report, err);
+  FileCloser closer(file);
+  if (!read) return kMatchError;
+
+  MachineDescription described;
+  if (command.manufacturerOption->count() > 0) described.manufacturer = command.manufacturer;
+  if (command.modelOption->count() > 0) described.model = command.model;
+  described.pciInstanceIds = command.pciInstanceIds;
+  MatchOutcome outcome;
+  std::string error;
+  if (!MatchMachine(*report.header, described, !command.noCheck, command.codePage, &outcome, &error)) {
+    Fail(err, error);
+    return kMatchError;
+  }
+  // What WMI cannot carry to the unpacker is worth saying: the patterns meet
+  // the shorter text.
+  auto noteIfCut = [&err](const char* what, const std::optional<std::string>& given,
+                          const std::optional<std::string>& asRead) {
+    if (!given || *given == *asRead) return;
+    err << "mkpackage: notice: the unpacker reads the " << what << " as \"" << *asRead
+        << "\": its WMI text ends before the first character above U+00FF and after 99 bytes\n";
+  };
+  noteIfCut("manufacturer", described.manufacturer, outcome.manufacturerAsRead);
+  noteIfCut("model", described.model, outcome.modelAsRead);
+
+  if (command.json) {
+    const nlohmann::json document = {
+        {"package", command.package},
+        {"applicable", outcome.applicable},
+        {"decidedBy", DecidingCheckName(outcome.decidedBy)},
+        {"reason", DescribeOutcome(outcome)},
+        {"manufacturer", OrNull(outcome.manufacturerAsRead)},
+        {"model", OrNull(outcome.modelAsRead)},
+        {"modelPattern", OrNull(outcome.modelPattern)},
+        {"pciDevice", OrNull(outcome.pciDevice)},
+        {"devicePattern", OrNull(outcome.devicePattern)},
+    };
+    out << document.dump(2) << "\n";
+  } else {
+    out << DescribeOutcome(outcome) << "\n";
+  }
+  return outcome.applicable ? 0 : 1;
+}
+
+int RunMachine(bool json, std::ostream& out, std::ostream& err) {
+  ThisMachine found;
+  std::string error;
+  if (!ReadThisMachine(&found, &error)) return Fail(err, error);
+  if (json) {
+    nlohmann::json devices = nullptr;
+    if (found.pciInstanceIds) devices = *found.pciInstanceIds;
+    const nlohmann::json document = {
+        {"manufacturer", OrNull(found.manufacturer)},
+        {"model", OrNull(found.model)},
+        {"pciInstanceIds", devices},
+        {"unreadablePciDevices", found.unreadablePciDevices},
+    };
+    out << document.dump(2) << "\n";
+    return 0;
+  }
+  const char* const kUnread = "cannot be read (the unpacker's check fails)";
+  out << "manufacturer: " << found.manufacturer.value_or(kUnread) << "\n"
+      << "model:        " << found.model.value_or(kUnread) << "\n";
+  if (!found.pciInstanceIds) {
+    out << "PCI devices:  the list cannot be made (the unpacker's device check fails)\n";
+    return 0;
+  }
+  out << "PCI devices (" << found.pciInstanceIds->size()
+      << "):" << (found.pciInstanceIds->empty() ? " none" : "") << "\n";
+  for (const auto& id : *found.pciInstanceIds) out << "  " << id << "\n";
+  if (found.unreadablePciDevices > 0)
+    out << "  and " << found.unreadablePciDevices << " whose instance ID cannot be read (skipped)\n";
+  return 0;
+}
+
 }  // namespace
 
 int RunMkpackage(int argc, const char* const argv[], std::ostream& out, std::ostream& err) {
-  CLI::App app("Builds, inspects and verifies self-extracting packages.", "mkpackage");
+  CLI::App app("Builds, inspects and verifies self-extracting packages, and tries their machine check.",
+               "mkpackage");
   app.require_subcommand(1);
 
   BuildCommand build;
@@ -303,6 +427,14 @@ int RunMkpackage(int argc, const char* const argv[], std::ostream& out, std::ost
       app.add_subcommand("verify", "Exit 0 when the unpacker would accept the package, else say why.");
   AddReadCommand(verifyCommand, &verify);
 
+  MatchCommand match;
+  CLI::App* matchCommand = AddMatchCommand(app, &match);
+
+  bool machineJson = false;
+  CLI::App* machineCommand =
+      app.add_subcommand("machine", "Show what this computer reports to the machine check (Windows only).");
+  machineCommand->add_flag("--json", machineJson, "Print JSON for scripts");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -310,6 +442,8 @@ int RunMkpackage(int argc, const char* const argv[], std::ostream& out, std::ost
   }
   if (build.app->parsed()) return RunBuild(build, out, err);
   if (inspectCommand->parsed()) return RunInspect(inspect, out, err);
+  if (matchCommand->parsed()) return RunMatch(match, out, err);
+  if (machineCommand->parsed()) return RunMachine(machineJson, out, err);
   return RunVerify(verify, out, err);
 }
 

@@ -1,5 +1,5 @@
-// The mkpackage command line: "build", "inspect" and "verify", each a
-// subcommand of its own so that more can join them.
+// The mkpackage command line: "build", "inspect", "verify", "match" and
+// "machine", each a subcommand of its own.
 #pragma once
 
 #include <ostream>

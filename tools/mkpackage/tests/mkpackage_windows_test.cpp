@@ -1,10 +1,12 @@
 // The Windows build of the tool under Wine: UTF-8 arguments and paths that the
-// ANSI code page cannot spell, and replacing files that Windows keeps locked
-// while they are open.
+// ANSI code page cannot spell, replacing files that Windows keeps locked while
+// they are open, and what the console program reads of this computer.
 #include "platform/windows_api.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -144,6 +146,85 @@ TEST_F(WindowsTool, FailedBuildLeavesNothingBehind) {
             1);
   EXPECT_NE(err_.find("(U+30DD), which code page 1252 cannot store"), std::string::npos) << err_;
   EXPECT_EQ(Names(folder_), before);
+}
+
+// Runs the console program beside this test and returns what it printed.
+std::string RunConsoleProgram(const std::string& arguments, const std::string& outputPath, DWORD* exitCode) {
+  wchar_t self[MAX_PATH];
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  std::wstring program = self;
+  program = program.substr(0, program.find_last_of(L'\\') + 1) + L"mkpackage.exe";
+  SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+  HANDLE output = CreateFileW(Wide(outputPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (output == INVALID_HANDLE_VALUE) return "";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = output;
+  PROCESS_INFORMATION process = {};
+  std::wstring commandLine = L"\"" + program + L"\" " + Wide(arguments);
+  *exitCode = 255;
+  if (CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                     &process)) {
+    WaitForSingleObject(process.hProcess, 60000);
+    GetExitCodeProcess(process.hProcess, exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  }
+  CloseHandle(output);
+  return ReadFile(outputPath);
+}
+
+// The real console program reads Wine's WMI and PCI devices as the unpacker
+// does, and match, fed with what it printed, decides as the unpacker would on
+// this computer.
+TEST_F(WindowsTool, MachinePrintsWhatMatchTakes) {
+  DWORD exitCode = 0;
+  const std::string printed = RunConsoleProgram("machine --json", Path("machine.json"), &exitCode);
+  ASSERT_EQ(exitCode, 0u) << printed;
+  const auto machine = nlohmann::json::parse(printed);
+  EXPECT_EQ(machine["manufacturer"], "The Wine Project");
+  EXPECT_EQ(machine["model"], "Wine");
+  ASSERT_TRUE(machine["pciInstanceIds"].is_array()) << printed;
+  ASSERT_FALSE(machine["pciInstanceIds"].empty()) << printed;
+  const std::string firstId = machine["pciInstanceIds"][0];
+  EXPECT_EQ(firstId.rfind("PCI\\VEN_", 0), 0u) << firstId;
+
+  std::string text = RunConsoleProgram("machine", Path("machine.txt"), &exitCode);
+  // The console program writes text mode: CR LF line ends.
+  text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+  EXPECT_EQ(exitCode, 0u);
+  EXPECT_EQ(text.rfind("manufacturer: The Wine Project\nmodel:        Wine\nPCI devices (", 0), 0u) << text;
+  EXPECT_NE(text.find("  " + firstId + "\n"), std::string::npos) << text;
+
+  // An Ostravinel package for a device this computer has.
+  const std::string vendor = firstId.substr(0, firstId.find('&'));
+  ASSERT_EQ(Run({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
+                 "--name", "setup.exe", "--dest", "C:\\Drivers", "--title", "Audio", "--model", "QR-7.B",
+                 "--device", vendor, "-o", Path("package.exe")}),
+            0)
+      << err_;
+  std::vector<std::string> devices;
+  for (const auto& id : machine["pciInstanceIds"]) {
+    devices.push_back("--pci");
+    devices.push_back(id);
+  }
+  auto match = [&](const std::string& manufacturer, const std::string& model) {
+    std::vector<std::string> arguments = {"match",      Path("package.exe"), "--manufacturer",
+                                          manufacturer, "--model",           model};
+    arguments.insert(arguments.end(), devices.begin(), devices.end());
+    return Run(arguments);
+  };
+  EXPECT_EQ(match(machine["manufacturer"], machine["model"]), 1) << err_;
+  EXPECT_EQ(out_, "not applicable: manufacturer: \"The Wine Project\" does not begin with \"Ostravinel\"\n");
+  // The same devices on an Ostravinel QR-79B.
+  EXPECT_EQ(match("Ostravinel", "QR-79B"), 0) << err_;
+  EXPECT_EQ(out_.rfind("applicable: pci-devices: \"" + firstId + "\" begins with the device pattern \"" +
+                           vendor + "\"",
+                       0),
+            0u)
+      << out_;
 }
 
 }  // namespace
