@@ -58,7 +58,7 @@ int CopyText(const std::optional<std::string>& text, char (&buffer)[Size]) {
 class DescribedMachine final : public machine::MachineReads {
  public:
   DescribedMachine(const std::optional<std::string>& manufacturer, const std::optional<std::string>& model,
-                   const std::vector<std::string>& pciInstanceIds)
+                   const std::optional<std::vector<std::string>>& pciInstanceIds)
       : manufacturer_(manufacturer), model_(model), pciInstanceIds_(pciInstanceIds) {}
 
   int ReadManufacturer(char (&text)[machine::kPropertyTextSize]) override {
@@ -71,13 +71,13 @@ class DescribedMachine final : public machine::MachineReads {
   }
   int OpenPciDevices() override {
     devicesListed = true;
-    return 1;
+    return pciInstanceIds_.has_value();
   }
   // An ID that does not fit the unpacker's buffer is one SetupAPI cannot hand
   // over: that device is skipped.
   machine::DeviceRead ReadPciDevice(int index, char (&instanceId)[machine::kInstanceIdSize]) override {
-    if (index >= static_cast<int>(pciInstanceIds_.size())) return machine::DeviceRead::Ended;
-    if (!CopyText(pciInstanceIds_[index], instanceId)) return machine::DeviceRead::Skipped;
+    if (index >= static_cast<int>(pciInstanceIds_->size())) return machine::DeviceRead::Ended;
+    if (!CopyText((*pciInstanceIds_)[index], instanceId)) return machine::DeviceRead::Skipped;
     lastDeviceRead = index;
     return machine::DeviceRead::Read;
   }
@@ -88,13 +88,13 @@ class DescribedMachine final : public machine::MachineReads {
 
  private:
   std::optional<std::string> manufacturer_, model_;
-  std::vector<std::string> pciInstanceIds_;
+  std::optional<std::vector<std::string>> pciInstanceIds_;
 };
 
 bool NamesNoModels(const package::PackageHeader& header) {
   // The decision turns the checks off for good only for a package naming no models.
   int checksEnabled = 1;
-  DescribedMachine nothing(std::nullopt, std::nullopt, {});
+  DescribedMachine nothing(std::nullopt, std::nullopt, std::nullopt);
   machine::IsMachineApplicable(&checksEnabled, header, nothing);
   return checksEnabled == 0;
 }
@@ -113,7 +113,7 @@ std::string MatchedDevicePattern(const machine::DevicePatterns& patterns, const 
   for (const char* pattern : patterns) {
     machine::DevicePatterns one = {};
     strncpy(one[0], pattern, sizeof one[0] - 1);
-    DescribedMachine reads(std::nullopt, std::nullopt, {device});
+    DescribedMachine reads(std::nullopt, std::nullopt, std::vector<std::string>{device});
     if (machine::CheckPciDevices(one, reads)) return pattern;
   }
   return std::string();
@@ -166,14 +166,17 @@ bool MatchMachine(const package::PackageHeader& header, const MachineDescription
   if (!asRead(described.manufacturer, "manufacturer", &manufacturer) ||
       !asRead(described.model, "model", &model))
     return false;
-  std::vector<std::string> devices;
-  for (const auto& id : described.pciInstanceIds) {
-    std::string bytes;
-    if (!Utf8ToCodePage(id, codePage, &bytes, error)) {
-      *error = "PCI instance ID " + Quoted(id) + " " + *error;
-      return false;
+  std::optional<std::vector<std::string>> devices;
+  if (described.pciInstanceIds) {
+    devices.emplace();
+    for (const auto& id : *described.pciInstanceIds) {
+      std::string bytes;
+      if (!Utf8ToCodePage(id, codePage, &bytes, error)) {
+        *error = "PCI instance ID " + Quoted(id) + " " + *error;
+        return false;
+      }
+      devices->push_back(bytes);
     }
-    devices.push_back(bytes);
   }
 
   *outcome = MatchOutcome();
@@ -183,6 +186,7 @@ bool MatchMachine(const package::PackageHeader& header, const MachineDescription
   };
   outcome->manufacturerAsRead = shown(manufacturer);
   outcome->modelAsRead = shown(model);
+  outcome->pciDevicesListed = devices.has_value();
 
   int checks = checksEnabled ? 1 : 0;
   DescribedMachine reads(manufacturer, model, devices);
@@ -202,7 +206,7 @@ bool MatchMachine(const package::PackageHeader& header, const MachineDescription
   if (outcome->decidedBy == DecidingCheck::Model && !outcome->applicable) return true;
   outcome->modelPattern = CodePageToUtf8(MatchedModelPattern(header.modelPatterns, *model), codePage);
   if (outcome->decidedBy == DecidingCheck::PciDevices && outcome->applicable) {
-    const std::string& device = devices[static_cast<size_t>(reads.lastDeviceRead)];
+    const std::string& device = (*devices)[static_cast<size_t>(reads.lastDeviceRead)];
     outcome->pciDevice = CodePageToUtf8(device, codePage);
     outcome->devicePattern = CodePageToUtf8(MatchedDevicePattern(header.devicePatterns, device), codePage);
   }
@@ -248,7 +252,8 @@ std::string DescribeOutcome(const MatchOutcome& outcome) {
         text +=
             Quoted(*outcome.pciDevice) + " begins with the device pattern " + Quoted(*outcome.devicePattern);
       } else {
-        text += "no device given begins with a device pattern";
+        text += outcome.pciDevicesListed ? "no device given begins with a device pattern"
+                                         : "the device list cannot be made";
       }
       return text + " (model " + Quoted(*outcome.modelAsRead) + " matches the model pattern " +
              Quoted(*outcome.modelPattern) + ")";

@@ -11,11 +11,12 @@
 namespace mkpackage {
 
 // A machine as the packager describes it, in UTF-8. An absent manufacturer or
-// model is a WMI read that fails.
+// model is a WMI read that fails; absent instance IDs a device list that
+// cannot be made.
 struct MachineDescription {
   std::optional<std::string> manufacturer;
   std::optional<std::string> model;
-  std::vector<std::string> pciInstanceIds;
+  std::optional<std::vector<std::string>> pciInstanceIds = std::vector<std::string>();
 };
 
 enum class DecidingCheck { AllModels, Switch, Manufacturer, Model, PciDevices };
@@ -27,6 +28,8 @@ struct MatchOutcome {
   // when not given.
   std::optional<std::string> manufacturerAsRead;
   std::optional<std::string> modelAsRead;
+  // False when the described machine cannot list its PCI devices.
+  bool pciDevicesListed = true;
   // The model pattern that matched and, when devices decided for the package,
   // the device and the device pattern it begins with; in UTF-8.
   std::optional<std::string> modelPattern;

@@ -293,6 +293,7 @@ struct MatchCommand {
   std::string package;
   std::string manufacturer, model;
   std::vector<std::string> pciInstanceIds;
+  std::string machineFile;
   bool noCheck = false;
   bool json = false;
   int codePage = kWesternCodePage;
@@ -313,9 +314,17 @@ CLI::App* AddMatchCommand(CLI::App& app, MatchCommand* command) {
                              ->add_option("--model", command->model,
                                           "WMI Model of Win32_ComputerSystem (omitted: the read fails)")
                              ->type_name("TEXT");
-  match->add_option("--pci", command->pciInstanceIds, "Instance ID of a present PCI device; repeatable")
-      ->type_name("INSTANCE-ID")
-      ->allow_extra_args(false);
+  CLI::Option* pci =
+      match->add_option("--pci", command->pciInstanceIds, "Instance ID of a present PCI device; repeatable")
+          ->type_name("INSTANCE-ID")
+          ->allow_extra_args(false);
+  match
+      ->add_option("--machine", command->machineFile,
+                   "The machine as \"mkpackage machine --json\" printed it, instead of the three above")
+      ->type_name("FILE")
+      ->excludes(command->manufacturerOption)
+      ->excludes(command->modelOption)
+      ->excludes(pci);
   match->add_flag("--no-check", command->noCheck, "Run as with the switch \"-a ZORV_NOCHECK\"");
   AddCodePageOption(match, &command->codePage,
                     "ANSI code page of the package and the machine (default 1252)");
@@ -327,6 +336,38 @@ nlohmann::json OrNull(const std::optional<std::string>& text) {
   return text ? nlohmann::json(*text) : nlohmann::json(nullptr);
 }
 
+// Reads what "machine --json" prints: a null (or missing) value is a read that
+// failed on that machine.
+bool ReadMachineFile(const std::string& path, MachineDescription* described, std::string* error) {
+  FILE* file = OpenForReading(path);
+  if (!file) {
+    *error = "cannot open " + path + ": " + LastSystemError();
+    return false;
+  }
+  std::string text;
+  char chunk[4096];
+  for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, got);
+  fclose(file);
+  const auto document = nlohmann::json::parse(text, nullptr, false);
+  auto field = [&document](const char* name) {
+    return document.is_object() && document.contains(name) ? document[name] : nlohmann::json(nullptr);
+  };
+  auto isTextOrNull = [](const nlohmann::json& value) { return value.is_null() || value.is_string(); };
+  const auto manufacturer = field("manufacturer"), model = field("model"), ids = field("pciInstanceIds");
+  bool valid = document.is_object() && isTextOrNull(manufacturer) && isTextOrNull(model) &&
+               (ids.is_null() || ids.is_array());
+  for (size_t i = 0; valid && ids.is_array() && i < ids.size(); ++i) valid = ids[i].is_string();
+  if (!valid) {
+    *error = path + " is not a machine as \"mkpackage machine --json\" prints it";
+    return false;
+  }
+  if (manufacturer.is_string()) described->manufacturer = manufacturer.get<std::string>();
+  if (model.is_string()) described->model = model.get<std::string>();
+  described->pciInstanceIds.reset();
+  if (ids.is_array()) described->pciInstanceIds = ids.get<std::vector<std::string>>();
+  return true;
+}
+
 int RunMatch(const MatchCommand& command, std::ostream& out, std::ostream& err) {
   FILE* file = nullptr;
   PackageReport report;
@@ -335,11 +376,18 @@ int RunMatch(const MatchCommand& command, std::ostream& out, std::ostream& err) 
   if (!read) return kMatchError;
 
   MachineDescription described;
-  if (command.manufacturerOption->count() > 0) described.manufacturer = command.manufacturer;
-  if (command.modelOption->count() > 0) described.model = command.model;
-  described.pciInstanceIds = command.pciInstanceIds;
-  MatchOutcome outcome;
   std::string error;
+  if (!command.machineFile.empty()) {
+    if (!ReadMachineFile(command.machineFile, &described, &error)) {
+      Fail(err, error);
+      return kMatchError;
+    }
+  } else {
+    if (command.manufacturerOption->count() > 0) described.manufacturer = command.manufacturer;
+    if (command.modelOption->count() > 0) described.model = command.model;
+    described.pciInstanceIds = command.pciInstanceIds;
+  }
+  MatchOutcome outcome;
   if (!MatchMachine(*report.header, described, !command.noCheck, command.codePage, &outcome, &error)) {
     Fail(err, error);
     return kMatchError;

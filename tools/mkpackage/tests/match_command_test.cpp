@@ -228,6 +228,35 @@ TEST_F(MatchTest, ErrorsAreNeitherAnswer) {
   EXPECT_EQ(out_, "");
 }
 
+// What "machine --json" prints, a null being a read that failed there.
+TEST_F(MatchTest, TakesTheMachineFromAFile) {
+  WriteFile(Path("listed.json"),
+            R"({"manufacturer": "Ostravinel Corporation", "model": "QR-79B", "unreadablePciDevices": 1,
+                "pciInstanceIds": ["PCI\\VEN_1002&DEV_0001", "PCI\\VEN_10EC&DEV_8168&SUBSYS_1"]})");
+  EXPECT_EQ(Match("devices.exe", {"--machine", Path("listed.json"), "--json"}), 0) << err_;
+  EXPECT_EQ(nlohmann::json::parse(out_)["pciDevice"], "PCI\\VEN_10EC&DEV_8168&SUBSYS_1");
+
+  WriteFile(Path("unlisted.json"),
+            R"({"manufacturer": "Ostravinel Corporation", "model": "QR-79B", "pciInstanceIds": null})");
+  EXPECT_EQ(Match("devices.exe", {"--machine", Path("unlisted.json")}), 1) << err_;
+  EXPECT_EQ(out_,
+            "not applicable: pci-devices: the device list cannot be made (model \"QR-79B\" matches the model "
+            "pattern \"QR-7.B\")\n");
+
+  WriteFile(Path("unread.json"), R"({"manufacturer": null, "model": "QR-79B", "pciInstanceIds": []})");
+  EXPECT_EQ(Match("devices.exe", {"--machine", Path("unread.json")}), 1) << err_;
+  EXPECT_EQ(out_, "not applicable: manufacturer: none given (a failed WMI read)\n");
+
+  WriteFile(Path("odd.json"), R"({"manufacturer": "Ostravinel", "model": "QR-79B", "pciInstanceIds": [7]})");
+  EXPECT_EQ(Match("devices.exe", {"--machine", Path("odd.json")}), 2);
+  EXPECT_NE(err_.find("is not a machine as \"mkpackage machine --json\" prints it"), std::string::npos)
+      << err_;
+  // The file stands for the whole machine.
+  const int mixed = Match("devices.exe", {"--machine", Path("listed.json"), "--model", "QR-79B"});
+  EXPECT_NE(mixed, 0);
+  EXPECT_NE(mixed, 1);
+}
+
 TEST_F(MatchTest, MachineNeedsWindows) {
   EXPECT_EQ(Run({"machine"}), 1);
   EXPECT_NE(err_.find("\"machine\" needs Windows"), std::string::npos) << err_;

@@ -216,8 +216,12 @@ TEST_F(WindowsTool, MachinePrintsWhatMatchTakes) {
     arguments.insert(arguments.end(), devices.begin(), devices.end());
     return Run(arguments);
   };
+  const std::string notApplicable =
+      "not applicable: manufacturer: \"The Wine Project\" does not begin with \"Ostravinel\"\n";
   EXPECT_EQ(match(machine["manufacturer"], machine["model"]), 1) << err_;
-  EXPECT_EQ(out_, "not applicable: manufacturer: \"The Wine Project\" does not begin with \"Ostravinel\"\n");
+  EXPECT_EQ(out_, notApplicable);
+  EXPECT_EQ(Run({"match", Path("package.exe"), "--machine", Path("machine.json")}), 1) << err_;
+  EXPECT_EQ(out_, notApplicable);
   // The same devices on an Ostravinel QR-79B.
   EXPECT_EQ(match("Ostravinel", "QR-79B"), 0) << err_;
   EXPECT_EQ(out_.rfind("applicable: pci-devices: \"" + firstId + "\" begins with the device pattern \"" +
