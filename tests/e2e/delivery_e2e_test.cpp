@@ -73,11 +73,12 @@ class Delivery : public UnpackerTest {
  protected:
   std::string WriteDeliveryPackage(const std::string& payload, const std::string& stub = "unpacker.exe",
                                    const std::string& payloadName = kPayloadName) {
-    RawPackage package;
-    package.stubPath = ProgramPath(stub);
-    package.header = HeaderLines(payloadName, "C:\\Drivers\\E2E", kTitle);
-    package.payload = payload;
-    return WritePackage("package.exe", package);
+    PackageFields fields;
+    fields.stub = stub;
+    fields.payloadFileName = payloadName;
+    fields.title = kTitle;
+    fields.payload = payload;
+    return WriteValidPackage("package.exe", fields);
   }
 
   // A folder under the test's folder whose path, with the backslash that

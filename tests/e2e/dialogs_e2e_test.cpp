@@ -74,16 +74,20 @@ bool IsDestinationDialog(const WindowInfo& window) {
 class Dialogs : public UnpackerTest {
  protected:
   // The default destination, inside the test's folder, which does not exist.
-  std::string DefaultDestination() const { return ToAnsi(folder() / "Default"); }
+  std::string DefaultDestination() const { return folder() / "Default"; }
+
+  PackageFields Fields(const std::string& payload = SamplePayload(),
+                       const std::string& defaultDestination = "") {
+    PackageFields fields;
+    fields.destination = defaultDestination.empty() ? DefaultDestination() : defaultDestination;
+    fields.title = kTitle;
+    fields.payload = payload;
+    return fields;
+  }
 
   void StartPackage(ProcessUnderTest& process, const std::string& payload = SamplePayload(),
                     const std::string& defaultDestination = "") {
-    RawPackage package;
-    package.stubPath = ProgramPath("unpacker.exe");
-    package.header = HeaderLines(
-        "setup.exe", defaultDestination.empty() ? DefaultDestination() : defaultDestination, kTitle);
-    package.payload = payload;
-    Start(process, WritePackage("package.exe", package));
+    Start(process, WriteValidPackage("package.exe", Fields(payload, defaultDestination)));
   }
 
   WindowInfo NextWindow(ProcessUnderTest& process) {
@@ -235,7 +239,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, Declines,
 TEST_F(Dialogs, InvalidTextsGiveMessage13AndReopenWithTheRejectedText) {
   ProcessUnderTest process;
   WindowInfo destination = ReachDestination(process);
-  ExpectDestinationShowing(destination, FromAnsi(DefaultDestination()));
+  ExpectDestinationShowing(destination, DefaultDestination());
 
   std::vector<std::string> invalid = {"", "Drivers", "\\\\server\\share\\Drivers", "C:/Drivers/E2E"};
   // Katakana po is 0x83 0x7C in code page 932: its second byte is the code of
@@ -307,7 +311,7 @@ TEST_F(Dialogs, FullRunWithAChangedDestinationDeliversThePayloadsFiles) {
   ASSERT_TRUE(IsLicenceDialog(licence)) << licence.Describe();
   Press(process, licence, IDYES);
   const WindowInfo destination = NextWindow(process);
-  ExpectDestinationShowing(destination, FromAnsi(DefaultDestination()));
+  ExpectDestinationShowing(destination, DefaultDestination());
   ASSERT_TRUE(TypeText(destination.handle, IDC_DESTINATION_PATH, chosen));
   Press(process, destination, IDOK);
   ExpectOnlyBoxThenExit(process, {ExpectedMessage(IDS_COMPLETED), kTitle, BoxIcon::Information}, 1);
@@ -323,7 +327,7 @@ TEST_F(Dialogs, LongerDefaultIsShownAndAcceptedWhole) {
   const std::string longFolder = folder() / std::string(200 - folder().path().size(), 'L');
   ASSERT_GT(longFolder.size(), 128u);
   ProcessUnderTest process;
-  StartPackage(process, payload, ToAnsi(longFolder));
+  StartPackage(process, payload, longFolder);
   const WindowInfo licence = NextWindow(process);
   ASSERT_TRUE(IsLicenceDialog(licence)) << licence.Describe();
   Press(process, licence, IDYES);
@@ -359,12 +363,10 @@ struct UncreatableCase {
 class UncreatableDialog : public Dialogs, public testing::WithParamInterface<UncreatableCase> {};
 
 TEST_P(UncreatableDialog, EndsWithMessage16) {
-  RawPackage package;
-  package.stubPath = ProgramPath("unpacker_faults.exe");
-  package.header = HeaderLines("setup.exe", DefaultDestination(), kTitle);
-  package.payload = SamplePayload();
+  PackageFields fields = Fields();
+  fields.stub = "unpacker_faults.exe";
   ProcessUnderTest process;
-  Start(process, WritePackage("package.exe", package), {{"UNPACKER_FAULTS", GetParam().faults}});
+  Start(process, WriteValidPackage("package.exe", fields), {{"UNPACKER_FAULTS", GetParam().faults}});
   if (GetParam().answerLicence) {
     const WindowInfo licence = NextWindow(process);
     ASSERT_TRUE(IsLicenceDialog(licence)) << licence.Describe();

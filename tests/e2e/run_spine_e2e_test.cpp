@@ -13,6 +13,23 @@ namespace {
 
 constexpr DWORD kTimeoutMs = 15000;
 
+// The fields of a valid package on the unpacker with a fault-injecting call table.
+PackageFields OnFaultInjectingStub() {
+  PackageFields fields;
+  fields.stub = "unpacker_faults.exe";
+  return fields;
+}
+
+// A hand-assembled package with the header the builder makes by default, for
+// tests that change it into one the builder never writes.
+RawPackage PackageAroundAValidHeader() {
+  RawPackage raw;
+  raw.stubPath = ProgramPath("unpacker.exe");
+  raw.header = HeaderLines("setup.exe", "C:\\Drivers\\E2E", "E2E Test Package");
+  raw.payload = SamplePayload();
+  return raw;
+}
+
 class RunSpine : public UnpackerTest {
  protected:
   // Nothing may be written before a destination is chosen: neither into the
@@ -20,6 +37,20 @@ class RunSpine : public UnpackerTest {
   void ExpectNothingWritten(const std::string& packageName) {
     EXPECT_EQ(FolderEntries(tempFolder()), std::vector<std::string>{});
     EXPECT_EQ(FolderEntries(folder().path()), (std::vector<std::string>{packageName, "temp"}));
+  }
+
+  // The run gets past the header: the first window is captioned with the
+  // package's title, and cancelling ends the run with nothing written.
+  void ExpectPastTheHeaderUnder(const std::string& package, const std::string& title) {
+    ProcessUnderTest unpacker;
+    Start(unpacker, package);
+    std::vector<WindowInfo> seen;
+    const ExitReport report = CancelUntilExit(unpacker, &seen);
+    ASSERT_FALSE(seen.empty()) << "no window appeared";
+    EXPECT_EQ(seen.front().caption, title) << seen.front().Describe();
+    ASSERT_TRUE(report.exited);
+    EXPECT_EQ(report.exitCode, 0u);
+    ExpectNothingWritten("package.exe");
   }
 };
 
@@ -35,11 +66,10 @@ void PrintTo(const FirstCopyCase& c, std::ostream* os) { *os << c.name; }
 class SecondCopy : public RunSpine, public ::testing::WithParamInterface<FirstCopyCase> {};
 
 TEST_P(SecondCopy, EndsSilentlyAfterOneSecondAndLeavesTheFirstAlone) {
-  RawPackage raw;
-  raw.stubPath = ProgramPath("unpacker.exe");
-  raw.header = GetParam().validPackage ? ValidHeader() : "setup.exe\n";
-  raw.payload = SamplePayload();
-  const std::string package = WritePackage("package.exe", raw);
+  RawPackage broken = PackageAroundAValidHeader();
+  broken.header = "setup.exe\n";  // a header that ends after its first line
+  const std::string package =
+      GetParam().validPackage ? WriteValidPackage("package.exe") : WritePackage("package.exe", broken);
   ProcessUnderTest first;
   Start(first, package);
   WindowInfo firstWindow;
@@ -104,11 +134,8 @@ TEST_F(RunSpine, OwnFileThatCannotBeOpenedGivesMessage2WithInformationIcon) {
   const std::string packageFolder = folder() / u8"패키지";
   ASSERT_TRUE(MakeFolder(packageFolder));
   const std::string package = JoinPath(packageFolder, "package.exe");
-  RawPackage raw;
-  raw.stubPath = ProgramPath("unpacker.exe");
-  raw.header = ValidHeader();
-  raw.payload = SamplePayload();
-  ASSERT_TRUE(WriteRawPackage(package, raw));
+  std::string error;
+  ASSERT_TRUE(BuildValidPackage(package, PackageFields(), &error)) << error;
   const std::wstring widePath = Widen(package);
   BOOL lossy = FALSE;
   WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, widePath.c_str(), -1, nullptr, 0, nullptr, &lossy);
@@ -146,7 +173,7 @@ void PrintTo(const FaultCase& c, std::ostream* os) { *os << c.name; }
 class RunSpineFaults : public RunSpine, public ::testing::WithParamInterface<FaultCase> {};
 
 TEST_P(RunSpineFaults, StopsWithItsMessageUnderTheAppCaption) {
-  const std::string package = WriteValidPackage("package.exe", "unpacker_faults.exe");
+  const std::string package = WriteValidPackage("package.exe", OnFaultInjectingStub());
   ProcessUnderTest unpacker;
   Start(unpacker, package, {{"UNPACKER_FAULTS", GetParam().faults}});
   ExpectOnlyBoxThenExit(unpacker,
@@ -160,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(Calls, RunSpineFaults, ::testing::ValuesIn(kFaultCases)
 // Without faults the same program gets past all of these stops, so the cases
 // above fail for the reason they name.
 TEST_F(RunSpine, FaultInjectingBuildRunsNormallyWithoutFaults) {
-  const std::string package = WriteValidPackage("package.exe", "unpacker_faults.exe");
+  const std::string package = WriteValidPackage("package.exe", OnFaultInjectingStub());
   ProcessUnderTest unpacker;
   Start(unpacker, package);
   std::vector<WindowInfo> seen;
@@ -173,7 +200,7 @@ TEST_F(RunSpine, FaultInjectingBuildRunsNormallyWithoutFaults) {
 // An own image whose headers cannot be read is taken as unsigned: the package
 // ends at the end of the file, as it always did, and the run goes on.
 TEST_F(RunSpine, UnreadableImageHeadersFallBackToTheEndOfTheFile) {
-  const std::string package = WriteValidPackage("package.exe", "unpacker_faults.exe");
+  const std::string package = WriteValidPackage("package.exe", OnFaultInjectingStub());
   for (const char* faults : {"ReadFile:1", "ReadFile:2", "ReadFile:3"}) {
     ProcessUnderTest unpacker;
     Start(unpacker, package, {{"UNPACKER_FAULTS", faults}});
@@ -186,7 +213,7 @@ TEST_F(RunSpine, UnreadableImageHeadersFallBackToTheEndOfTheFile) {
 
 // A rule the fault injection cannot understand must not pass unnoticed.
 TEST_F(RunSpine, FaultInjectionRefusesAnUnknownCall) {
-  const std::string package = WriteValidPackage("package.exe", "unpacker_faults.exe");
+  const std::string package = WriteValidPackage("package.exe", OnFaultInjectingStub());
   ProcessUnderTest unpacker;
   Start(unpacker, package, {{"UNPACKER_FAULTS", "NoSuchCall:1"}});
   const ExitReport report = unpacker.WaitForExit(kTimeoutMs);
@@ -201,10 +228,8 @@ struct HeaderCase {
   void (*shape)(RawPackage& package, int64_t imageLength);
 };
 
-std::string Repeated(int count, const std::string& line) {
-  std::string lines;
-  for (int i = 0; i < count; ++i) lines += line + "\n";
-  return lines;
+std::vector<std::string> Repeated(int count, const std::string& line) {
+  return std::vector<std::string>(static_cast<size_t>(count), line);
 }
 
 const HeaderCase kBrokenHeaders[] = {
@@ -212,11 +237,11 @@ const HeaderCase kBrokenHeaders[] = {
      [](RawPackage& p, int64_t) { p.header = HeaderLines(std::string(259, 'p'), "C:\\Drivers", "Title"); }},
     {"HundredAndOneModels",
      [](RawPackage& p, int64_t) {
-       p.header = "setup.exe\nC:\\Drivers\nTitle\n" + Repeated(101, "Model") + "#\n##\n";
+       p.header = HeaderLines("setup.exe", "C:\\Drivers", "Title", Repeated(101, "Model"));
      }},
     {"ElevenDevices",
      [](RawPackage& p, int64_t) {
-       p.header = "setup.exe\nC:\\Drivers\nTitle\n#\n" + Repeated(11, "PCI\\VEN_8086") + "##\n";
+       p.header = HeaderLines("setup.exe", "C:\\Drivers", "Title", {}, Repeated(11, "PCI\\VEN_8086"));
      }},
     // The carriage return stays in the line, so "##\r" is no terminator and
     // the payload bytes are read as device lines until the file ends.
@@ -253,10 +278,7 @@ class BrokenHeader : public RunSpine, public ::testing::WithParamInterface<Heade
 TEST_P(BrokenHeader, StopsWithMessage4) {
   std::string image;
   ASSERT_TRUE(ReadWholeFile(ProgramPath("unpacker.exe"), &image));
-  RawPackage raw;
-  raw.stubPath = ProgramPath("unpacker.exe");
-  raw.header = ValidHeader();
-  raw.payload = SamplePayload();
+  RawPackage raw = PackageAroundAValidHeader();
   GetParam().shape(raw, static_cast<int64_t>(image.size()));
   const std::string package = WritePackage("package.exe", raw);
 
@@ -273,19 +295,18 @@ INSTANTIATE_TEST_SUITE_P(Packages, BrokenHeader, ::testing::ValuesIn(kBrokenHead
 // and the first window after it is captioned with the package's title.
 struct AcceptedCase {
   const char* name;
-  std::string gap;
-  std::string header;
   std::string title;
+  std::vector<std::string> models;
+  std::vector<std::string> devices;
 };
 
 const AcceptedCase kAcceptedHeaders[] = {
-    {"SmallestHeader", "", "setup.exe\nC:\\Drivers\nTitle\n#\n##\n", "Title"},
-    {"TitleOf258Bytes", "", HeaderLines("setup.exe", "C:\\Drivers", std::string(258, 'T')),
-     std::string(258, 'T')},
-    {"HundredModels", "", "setup.exe\nC:\\Drivers\nTitle\n" + Repeated(100, "Model") + "#\n##\n", "Title"},
-    {"TenDevices", "", "setup.exe\nC:\\Drivers\nTitle\n#\n" + Repeated(10, "PCI\\VEN_8086") + "##\n",
-     "Title"},
-    {"GapBeforeTheHeader", "bytes the reader skips\n##\n", "setup.exe\nC:\\Drivers\nTitle\n#\n##\n", "Title"},
+    {"SmallestHeader", "Title", {}, {}},
+    {"TitleOf258Bytes", std::string(258, 'T'), {}, {}},
+    {"HundredModels", "Title", Repeated(100, "Model"), {}},
+    // Devices count only beside a model; the model stops the run at the
+    // applicability check, under the title too.
+    {"TenDevices", "Title", {"Model"}, Repeated(10, "PCI\\VEN_8086")},
 };
 
 void PrintTo(const AcceptedCase& c, std::ostream* os) { *os << c.name; }
@@ -293,26 +314,31 @@ void PrintTo(const AcceptedCase& c, std::ostream* os) { *os << c.name; }
 class AcceptedHeader : public RunSpine, public ::testing::WithParamInterface<AcceptedCase> {};
 
 TEST_P(AcceptedHeader, GetsPastTheHeaderUnderItsTitle) {
-  RawPackage raw;
-  raw.stubPath = ProgramPath("unpacker.exe");
-  raw.gap = GetParam().gap;
-  raw.header = GetParam().header;
-  raw.payload = SamplePayload();
-  const std::string package = WritePackage("package.exe", raw);
-
-  ProcessUnderTest unpacker;
-  Start(unpacker, package);
-  std::vector<WindowInfo> seen;
-  const ExitReport report = CancelUntilExit(unpacker, &seen);
-  ASSERT_FALSE(seen.empty()) << "no window appeared";
-  EXPECT_EQ(seen.front().caption, GetParam().title) << seen.front().Describe();
-  ASSERT_TRUE(report.exited);
-  EXPECT_EQ(report.exitCode, 0u);
-  ExpectNothingWritten("package.exe");
+  PackageFields fields;
+  fields.title = GetParam().title;
+  fields.models = GetParam().models;
+  fields.devices = GetParam().devices;
+  ExpectPastTheHeaderUnder(WriteValidPackage("package.exe", fields), GetParam().title);
 }
 
 INSTANTIATE_TEST_SUITE_P(Packages, AcceptedHeader, ::testing::ValuesIn(kAcceptedHeaders),
                          [](const ::testing::TestParamInfo<AcceptedCase>& info) { return info.param.name; });
+
+// Bytes between the image and the header that are not the builder's zero
+// padding, line feeds and a "##" among them, are skipped by the reader.
+TEST_F(RunSpine, GapBeforeTheHeaderIsSkipped) {
+  RawPackage raw = PackageAroundAValidHeader();
+  raw.gap = "bytes the reader skips\n##\n";
+  ExpectPastTheHeaderUnder(WritePackage("package.exe", raw), "E2E Test Package");
+}
+
+// The title as the packager wrote it, converted to the code page of the
+// machine the package is for, is the caption the user reads.
+TEST_F(RunSpine, TitleInTheMachinesCodePageReadsAsWritten) {
+  PackageFields fields;
+  fields.title = IsJapaneseUi() ? u8"テスト用パッケージ（日本語）" : u8"Paquet d’essai – Größe ½";
+  ExpectPastTheHeaderUnder(WriteValidPackage("package.exe", fields), fields.title);
+}
 
 }  // namespace
 }  // namespace e2e

@@ -1,7 +1,7 @@
 // Raw packages for end-to-end tests: a copy of an unpacker executable followed
 // by whatever header and payload bytes a test needs, and a trailer that may
-// point anywhere. Well-formed packages come from the package builder; this is
-// for the malformed ones, and for quick valid ones.
+// point anywhere. Valid packages come from the package builder
+// (BuildValidPackage); this is for the packages it rightly refuses to make.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "mkpackage/package_builder.h"
+
 namespace e2e {
 namespace {
 
@@ -53,11 +55,27 @@ std::string ExpectedMessage(int id) {
 
 std::string ExpectedAppCaption() { return ExpectedMessage(1); }
 
-std::string ValidHeader(const std::string& title) {
-  return HeaderLines("setup.exe", "C:\\Drivers\\E2E", title);
-}
-
 std::string SamplePayload() { return "MZ stand-in payload\n##\n"; }
+
+bool BuildValidPackage(const std::string& path, const PackageFields& fields, std::string* error) {
+  // The builder takes the payload from a file; this one goes once the package stands.
+  const std::string payloadPath = path + ".payload";
+  if (!WriteWholeFile(payloadPath, fields.payload)) {
+    *error = "cannot write " + payloadPath;
+    return false;
+  }
+  mkpackage::PackageDefinition definition;
+  definition.payloadFileName = fields.payloadFileName;
+  definition.destinationFolder = fields.destination;
+  definition.title = fields.title;
+  definition.modelPatterns = fields.models;
+  definition.devicePatterns = fields.devices;
+  definition.allModels = fields.models.empty();
+  definition.codePage = fields.codePage;
+  const bool built = mkpackage::BuildPackage(definition, ProgramPath(fields.stub), payloadPath, path, error);
+  DeleteFileW(Widen(payloadPath).c_str());
+  return built;
+}
 
 void ExpectBox(const WindowInfo& window, const ExpectedBox& box) {
   SCOPED_TRACE(window.Describe());
@@ -78,12 +96,11 @@ std::string UnpackerTest::WritePackage(const std::string& name, const RawPackage
   return path;
 }
 
-std::string UnpackerTest::WriteValidPackage(const std::string& name, const std::string& stub) {
-  RawPackage package;
-  package.stubPath = ProgramPath(stub);
-  package.header = ValidHeader();
-  package.payload = SamplePayload();
-  return WritePackage(name, package);
+std::string UnpackerTest::WriteValidPackage(const std::string& name, const PackageFields& fields) {
+  const std::string path = folder_ / name;
+  std::string error;
+  EXPECT_TRUE(BuildValidPackage(path, fields, &error)) << path << ": " << error;
+  return path;
 }
 
 void UnpackerTest::Start(ProcessUnderTest& process, const std::string& program,

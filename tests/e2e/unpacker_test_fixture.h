@@ -1,6 +1,6 @@
 // What the unpacker's end-to-end tests share: the message catalogue as the
-// user must see it, a valid raw package, and a fixture that gives each test an
-// empty folder and an empty temporary folder of its own.
+// user must see it, valid packages made by the package builder, and a fixture
+// that gives each test an empty folder and an empty temporary folder of its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -20,10 +20,26 @@ namespace e2e {
 std::string ExpectedMessage(int id);
 std::string ExpectedAppCaption();  // message 1, the caption of most boxes
 
-// "setup.exe", "C:\Drivers\E2E", the title, no model, no device: applies to every machine.
-std::string ValidHeader(const std::string& title = "E2E Test Package");
 // A stand-in payload; nothing runs it unless a test gets that far.
 std::string SamplePayload();
+
+// What a packager gives the package builder. The defaults make a package for
+// every machine, its texts in the ANSI code page of the machine the tests run
+// on, as a packager targeting that machine would choose.
+struct PackageFields {
+  std::string stub = "unpacker.exe";  // a program of the Windows build
+  std::string payloadFileName = "setup.exe";
+  std::string destination = "C:\\Drivers\\E2E";  // UTF-8, like the other texts
+  std::string title = "E2E Test Package";
+  std::vector<std::string> models;  // none: the package applies to every machine
+  std::vector<std::string> devices;
+  std::string payload = SamplePayload();
+  int codePage = static_cast<int>(GetACP());
+};
+
+// Builds the package at `path` with the package builder; false with *error
+// when the builder refuses the fields or a file cannot be written.
+bool BuildValidPackage(const std::string& path, const PackageFields& fields, std::string* error);
 
 struct ExpectedBox {
   std::string text;
@@ -42,8 +58,8 @@ class UnpackerTest : public ::testing::Test {
 
   // Writes `package` as `name` into the test's folder and returns its path.
   std::string WritePackage(const std::string& name, const RawPackage& package);
-  // A valid package built on unpacker.exe (or another stub, e.g. unpacker_faults.exe).
-  std::string WriteValidPackage(const std::string& name, const std::string& stub = "unpacker.exe");
+  // Builds the package `name` into the test's folder and returns its path.
+  std::string WriteValidPackage(const std::string& name, const PackageFields& fields = PackageFields());
 
   // Starts `program` with the test's temporary folder and `environment`.
   void Start(ProcessUnderTest& process, const std::string& program,
