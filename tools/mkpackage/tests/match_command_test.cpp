@@ -4,10 +4,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "command_runner.h"
 #include "minimal_pe.h"
 #include "mkpackage/mkpackage_cli.h"
 #include "test_folder.h"
@@ -16,7 +16,7 @@ namespace {
 
 using namespace mkpackage_test;
 
-class MatchTest : public TestFolder {
+class MatchTest : public TestFolder, public CommandRunner {
  protected:
   void SetUp() override {
     TestFolder::SetUp();
@@ -34,26 +34,13 @@ class MatchTest : public TestFolder {
                                           Path("setup.exe"), "--dest", "C:\\Drivers",        "--title",
                                           "Audio",           "-o",     Path(package)};
     arguments.insert(arguments.end(), patterns.begin(), patterns.end());
-    ASSERT_EQ(Run(arguments), 0) << err_;
-  }
-
-  int Run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "mkpackage");
-    std::vector<const char*> argv;
-    for (const auto& argument : arguments) argv.push_back(argument.c_str());
-    std::ostringstream out, err;
-    const int code = mkpackage::RunMkpackage(static_cast<int>(argv.size()), argv.data(), out, err);
-    out_ = out.str();
-    err_ = err.str();
-    return code;
+    ASSERT_EQ(RunCommand(arguments), 0) << err_;
   }
 
   int Match(const std::string& package, std::vector<std::string> arguments) {
     arguments.insert(arguments.begin(), {"match", Path(package)});
-    return Run(arguments);
+    return RunCommand(arguments);
   }
-
-  std::string out_, err_;
 };
 
 struct MachineCase {
@@ -258,7 +245,7 @@ TEST_F(MatchTest, TakesTheMachineFromAFile) {
 }
 
 TEST_F(MatchTest, MachineNeedsWindows) {
-  EXPECT_EQ(Run({"machine"}), 1);
+  EXPECT_EQ(RunCommand({"machine"}), 1);
   EXPECT_NE(err_.find("\"machine\" needs Windows"), std::string::npos) << err_;
 }
 

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "command_runner.h"
 #include "minimal_pe.h"
 #include "package/package_layout.h"
 #include "test_folder.h"
@@ -28,20 +28,8 @@ std::string HandMadePackage(const std::string& header, const std::string& payloa
   return kImage + header + payload + Trailer(static_cast<int64_t>(kImage.size()));
 }
 
-class MkpackageTest : public TestFolder {
+class MkpackageTest : public TestFolder, public CommandRunner {
  protected:
-  int Run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "mkpackage");
-    std::vector<const char*> argv;
-    for (const auto& argument : arguments) argv.push_back(argument.c_str());
-    std::ostringstream out, err;
-    const int code = mkpackage::RunMkpackage(static_cast<int>(argv.size()), argv.data(), out, err);
-    out_ = out.str();
-    err_ = err.str();
-    return code;
-  }
-
-  std::string out_, err_;
 };
 
 TEST_F(MkpackageTest, InspectJsonShowsAHandMadePackage) {
@@ -49,8 +37,8 @@ TEST_F(MkpackageTest, InspectJsonShowsAHandMadePackage) {
   const std::string header =
       "setup.exe\nC:\\Drivers\\\x83\x7C\n\x83\x49 Audio\nQR-7.B\nQR-80\n#end\nPCI\\VEN_10EC\n##\n";
   WriteFile(Path("package.exe"), HandMadePackage(header, payload));
-  ASSERT_EQ(Run({"inspect", "--json", "--codepage", "932", Path("package.exe"), "--extract-payload",
-                 Path("payload.bin")}),
+  ASSERT_EQ(RunCommand({"inspect", "--json", "--codepage", "932", Path("package.exe"), "--extract-payload",
+                        Path("payload.bin")}),
             0)
       << err_;
   const auto json = nlohmann::json::parse(out_);
@@ -69,7 +57,7 @@ TEST_F(MkpackageTest, InspectJsonShowsAHandMadePackage) {
 
 TEST_F(MkpackageTest, InspectTextNamesAPackageForAllModels) {
   WriteFile(Path("package.exe"), HandMadePackage("a.exe\nC:\\\nTitle\n#\n##\n", "MZ"));
-  ASSERT_EQ(Run({"inspect", Path("package.exe")}), 0) << err_;
+  ASSERT_EQ(RunCommand({"inspect", Path("package.exe")}), 0) << err_;
   EXPECT_NE(out_.find("applies to all models: yes"), std::string::npos) << out_;
   EXPECT_NE(out_.find("model patterns (0): none"), std::string::npos) << out_;
   const std::string payloadLine =
@@ -89,12 +77,12 @@ class VerifyRefuses : public MkpackageTest, public testing::WithParamInterface<B
 
 TEST_P(VerifyRefuses, WithAClearReason) {
   WriteFile(Path("package.exe"), GetParam().bytes);
-  EXPECT_NE(Run({"verify", Path("package.exe")}), 0);
+  EXPECT_NE(RunCommand({"verify", Path("package.exe")}), 0);
   EXPECT_NE(err_.find("the unpacker would refuse this package: " + std::string(GetParam().reason)),
             std::string::npos)
       << err_;
   // inspect refuses it for the same reason.
-  EXPECT_NE(Run({"inspect", "--json", Path("package.exe")}), 0);
+  EXPECT_NE(RunCommand({"inspect", "--json", Path("package.exe")}), 0);
   EXPECT_NE(err_.find(GetParam().reason), std::string::npos) << err_;
 }
 
@@ -132,12 +120,12 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(MkpackageTest, VerifyAcceptsWhatTheReaderAcceptsAndWarnsAboutTheRest) {
   WriteFile(Path("good.exe"), HandMadePackage(kFront + "QR\n#\n##\n", "MZ"));
-  EXPECT_EQ(Run({"verify", Path("good.exe")}), 0) << err_;
+  EXPECT_EQ(RunCommand({"verify", Path("good.exe")}), 0) << err_;
   EXPECT_EQ(err_, "");
   EXPECT_NE(out_.find("the unpacker accepts this package (payload setup.exe, 2 bytes)"), std::string::npos);
 
   WriteFile(Path("odd.exe"), HandMadePackage("..\\setup.exe\nDrivers\nTitle\nQR\n\nZX\n#\n\n##\n", "MZ"));
-  EXPECT_EQ(Run({"verify", Path("odd.exe")}), 0) << err_;
+  EXPECT_EQ(RunCommand({"verify", Path("odd.exe")}), 0) << err_;
   EXPECT_NE(err_.find("warning: payload file name must be a bare file name"), std::string::npos) << err_;
   EXPECT_NE(err_.find("warning: destination folder must begin with a drive letter"), std::string::npos)
       << err_;
@@ -156,15 +144,15 @@ class BuildCommandTest : public MkpackageTest {
   }
 
   nlohmann::json Inspect(const std::string& package) {
-    EXPECT_EQ(Run({"inspect", "--json", Path(package)}), 0) << err_;
+    EXPECT_EQ(RunCommand({"inspect", "--json", Path(package)}), 0) << err_;
     return nlohmann::json::parse(out_);
   }
 };
 
 TEST_F(BuildCommandTest, BuildsFromFlags) {
-  ASSERT_EQ(Run({"build", "--stub", Path("unpacker.exe"), "--payload", Path("setup.exe"), "--dest",
-                 "C:\\Drivers\\Audio", "--title", "Caf\u00e9 Driver", "--model", "QR-7.B", "--model", "QR-80",
-                 "--device", "PCI\\VEN_10EC", "-o", Path("package.exe")}),
+  ASSERT_EQ(RunCommand({"build", "--stub", Path("unpacker.exe"), "--payload", Path("setup.exe"), "--dest",
+                        "C:\\Drivers\\Audio", "--title", "Caf\u00e9 Driver", "--model", "QR-7.B", "--model",
+                        "QR-80", "--device", "PCI\\VEN_10EC", "-o", Path("package.exe")}),
             0)
       << err_;
   const auto json = Inspect("package.exe");
@@ -180,8 +168,8 @@ TEST_F(BuildCommandTest, BuildsFromFlags) {
 // certificate table.
 TEST_F(BuildCommandTest, SignedStubAndSignedPackage) {
   WriteFile(Path("signed-unpacker.exe"), MinimalPe(0x200, 0x80));
-  ASSERT_EQ(Run({"build", "--stub", Path("signed-unpacker.exe"), "--payload", Path("setup.exe"), "--dest",
-                 "C:\\Drivers", "--title", "T", "--all-models", "-o", Path("package.exe")}),
+  ASSERT_EQ(RunCommand({"build", "--stub", Path("signed-unpacker.exe"), "--payload", Path("setup.exe"),
+                        "--dest", "C:\\Drivers", "--title", "T", "--all-models", "-o", Path("package.exe")}),
             0)
       << err_;
   EXPECT_NE(err_.find("mkpackage: notice: the stub " + Path("signed-unpacker.exe") + " is signed"),
@@ -198,7 +186,8 @@ TEST_F(BuildCommandTest, SignedStubAndSignedPackage) {
   Put32(signedPackage, 0x80 + 24 + 96 + 36, 0x48);
   signedPackage += std::string(0x48, 'C');
   WriteFile(Path("signed.exe"), signedPackage);
-  ASSERT_EQ(Run({"inspect", "--json", Path("signed.exe"), "--extract-payload", Path("payload.bin")}), 0)
+  ASSERT_EQ(RunCommand({"inspect", "--json", Path("signed.exe"), "--extract-payload", Path("payload.bin")}),
+            0)
       << err_;
   json = nlohmann::json::parse(out_);
   EXPECT_EQ(json["signed"], true);
@@ -206,7 +195,7 @@ TEST_F(BuildCommandTest, SignedStubAndSignedPackage) {
   EXPECT_EQ(json["packageEnd"], unsignedSize);
   EXPECT_EQ(json["payloadSize"], 10);
   EXPECT_EQ(ReadFile(Path("payload.bin")), "MZ payload");
-  ASSERT_EQ(Run({"inspect", Path("signed.exe")}), 0) << err_;
+  ASSERT_EQ(RunCommand({"inspect", Path("signed.exe")}), 0) << err_;
   EXPECT_NE(out_.find("signed:                yes, certificate table of 72 bytes at byte " +
                       std::to_string(unsignedSize)),
             std::string::npos)
@@ -228,7 +217,7 @@ TEST_F(BuildCommandTest, DescriptionFileWithFlagsOverridingIt) {
             "model   = QR-80\r\n"
             "device  = PCI\\VEN_10EC&DEV_8168\r\n");
   // Relative paths in the file start at the file's folder, not here.
-  ASSERT_EQ(Run({"build", "--from", Path("package.ini")}), 0) << err_;
+  ASSERT_EQ(RunCommand({"build", "--from", Path("package.ini")}), 0) << err_;
   auto json = Inspect("package.exe");
   EXPECT_EQ(json["payloadFileName"], "install.exe");
   EXPECT_EQ(json["title"], "  Audio; Driver # 2  ");
@@ -236,18 +225,18 @@ TEST_F(BuildCommandTest, DescriptionFileWithFlagsOverridingIt) {
   EXPECT_EQ(json["devicePatterns"], nlohmann::json({"PCI\\VEN_10EC&DEV_8168"}));
 
   // A flag replaces the file's value; --all-models replaces its model list.
-  ASSERT_EQ(Run({"build", "--from", Path("package.ini"), "--title", "\u30aa", "--all-models", "--device",
-                 "ignored", "-o", Path("other.exe")}),
+  ASSERT_EQ(RunCommand({"build", "--from", Path("package.ini"), "--title", "\u30aa", "--all-models",
+                        "--device", "ignored", "-o", Path("other.exe")}),
             1);
   EXPECT_NE(err_.find("device patterns have no effect"), std::string::npos) << err_;
   EXPECT_FALSE(Exists(Path("other.exe")));
   WriteFile(Path("package.ini"),
             "stub = unpacker.exe\npayload = setup.exe\ndest = C:\\x\ntitle = T\nmodel = A\n");
-  ASSERT_EQ(Run({"build", "--from", Path("package.ini"), "--title", "\u30aa", "--codepage", "932",
-                 "--all-models", "-o", Path("other.exe")}),
+  ASSERT_EQ(RunCommand({"build", "--from", Path("package.ini"), "--title", "\u30aa", "--codepage", "932",
+                        "--all-models", "-o", Path("other.exe")}),
             0)
       << err_;
-  EXPECT_EQ(Run({"inspect", "--json", "--codepage", "932", Path("other.exe")}), 0) << err_;
+  EXPECT_EQ(RunCommand({"inspect", "--json", "--codepage", "932", Path("other.exe")}), 0) << err_;
   json = nlohmann::json::parse(out_);
   EXPECT_EQ(json["title"], "\u30aa");
   EXPECT_EQ(json["appliesToAllModels"], true);
@@ -266,7 +255,7 @@ class RefusesDescription : public BuildCommandTest, public testing::WithParamInt
 TEST_P(RefusesDescription, NamingTheLine) {
   WriteFile(Path("package.ini"), GetParam().text);
   const auto before = Names();
-  EXPECT_EQ(Run({"build", "--from", Path("package.ini"), "-o", Path("package.exe")}), 1);
+  EXPECT_EQ(RunCommand({"build", "--from", Path("package.ini"), "-o", Path("package.exe")}), 1);
   EXPECT_NE(err_.find(GetParam().message), std::string::npos) << err_;
   EXPECT_EQ(Names(), before);
 }
@@ -286,9 +275,9 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<BadDescription>& info) { return std::string(info.param.name); });
 
 TEST_F(BuildCommandTest, RefusesAnUnknownCodePageOption) {
-  EXPECT_NE(Run({"build", "--codepage", "437", "--stub", Path("unpacker.exe")}), 0);
+  EXPECT_NE(RunCommand({"build", "--codepage", "437", "--stub", Path("unpacker.exe")}), 0);
   EXPECT_NE(err_.find("--codepage"), std::string::npos) << err_;
-  EXPECT_NE(Run({}), 0);  // a subcommand is required
+  EXPECT_NE(RunCommand({}), 0);  // a subcommand is required
 }
 
 }  // namespace

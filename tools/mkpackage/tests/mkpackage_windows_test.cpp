@@ -7,10 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "command_runner.h"
 #include "minimal_pe.h"
 #include "mkpackage/mkpackage_cli.h"
 
@@ -64,7 +64,7 @@ std::vector<std::string> Names(const std::string& folder) {
 }
 
 // A folder whose name no ANSI code page holds whole.
-class WindowsTool : public testing::Test {
+class WindowsTool : public testing::Test, public CommandRunner {
  protected:
   void SetUp() override {
     wchar_t temp[MAX_PATH];
@@ -82,24 +82,14 @@ class WindowsTool : public testing::Test {
 
   std::string Path(const std::string& name) const { return folder_ + "\\" + name; }
 
-  int Run(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), "mkpackage");
-    std::vector<const char*> argv;
-    for (const auto& argument : arguments) argv.push_back(argument.c_str());
-    std::ostringstream out, err;
-    const int code = mkpackage::RunMkpackage(static_cast<int>(argv.size()), argv.data(), out, err);
-    out_ = out.str();
-    err_ = err.str();
-    return code;
-  }
-
-  std::string folder_, out_, err_;
+  std::string folder_;
 };
 
 TEST_F(WindowsTool, BuildsAndReadsUnderUnicodePaths) {
-  ASSERT_EQ(Run({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
-                 "--dest", "C:\\\u30c9\u30e9\u30a4\u30d0", "--title", "\u30aa\u30fc\u30c7\u30a3\u30aa",
-                 "--codepage", "932", "--model", "QR-7.B", "-o", Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe")}),
+  ASSERT_EQ(RunCommand({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
+                        "--dest", "C:\\\u30c9\u30e9\u30a4\u30d0", "--title", "\u30aa\u30fc\u30c7\u30a3\u30aa",
+                        "--codepage", "932", "--model", "QR-7.B", "-o",
+                        Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe")}),
             0)
       << err_;
   const std::string package = ReadFile(Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe"));
@@ -109,8 +99,8 @@ TEST_F(WindowsTool, BuildsAndReadsUnderUnicodePaths) {
       "\x83\x49\x81\x5B\x83\x66\x83\x42\x83\x49\nQR-7.B\n#\n##\nMZ payload";
   EXPECT_EQ(package.substr(mkpackage_test::MinimalPe().size(), header.size()), header);
 
-  ASSERT_EQ(Run({"inspect", "--codepage", "932", Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe"),
-                 "--extract-payload", Path("\u51fa\u529b.bin")}),
+  ASSERT_EQ(RunCommand({"inspect", "--codepage", "932", Path("\u30d1\u30c3\u30b1\u30fc\u30b8.exe"),
+                        "--extract-payload", Path("\u51fa\u529b.bin")}),
             0)
       << err_;
   EXPECT_NE(out_.find("title:                 \u30aa\u30fc\u30c7\u30a3\u30aa"), std::string::npos) << out_;
@@ -128,7 +118,7 @@ TEST_F(WindowsTool, ReplacesThePackageOfTheStubInPlace) {
     arguments.insert(arguments.end(), common.begin(), common.end());
     arguments.insert(arguments.end(), {title, "-o", Path(output)});
     if (replace) arguments.push_back("--replace-package");
-    return Run(arguments);
+    return RunCommand(arguments);
   };
   ASSERT_EQ(build("unpacker.exe", "First", "package.exe", false), 0) << err_;
   ASSERT_EQ(build("unpacker.exe", "Second", "expected.exe", false), 0) << err_;
@@ -140,9 +130,9 @@ TEST_F(WindowsTool, ReplacesThePackageOfTheStubInPlace) {
 
 TEST_F(WindowsTool, FailedBuildLeavesNothingBehind) {
   const auto before = Names(folder_);
-  EXPECT_EQ(Run({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
-                 "--name", "setup.exe", "--dest", "C:\\Drivers", "--title", "\u30dd", "--all-models", "-o",
-                 Path("package.exe")}),
+  EXPECT_EQ(RunCommand({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
+                        "--name", "setup.exe", "--dest", "C:\\Drivers", "--title", "\u30dd", "--all-models",
+                        "-o", Path("package.exe")}),
             1);
   EXPECT_NE(err_.find("(U+30DD), which code page 1252 cannot store"), std::string::npos) << err_;
   EXPECT_EQ(Names(folder_), before);
@@ -200,9 +190,9 @@ TEST_F(WindowsTool, MachinePrintsWhatMatchTakes) {
 
   // An Ostravinel package for a device this computer has.
   const std::string vendor = firstId.substr(0, firstId.find('&'));
-  ASSERT_EQ(Run({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
-                 "--name", "setup.exe", "--dest", "C:\\Drivers", "--title", "Audio", "--model", "QR-7.B",
-                 "--device", vendor, "-o", Path("package.exe")}),
+  ASSERT_EQ(RunCommand({"build", "--stub", Path("unpacker.exe"), "--payload", Path("\u30bb\u30c3\u30c8.exe"),
+                        "--name", "setup.exe", "--dest", "C:\\Drivers", "--title", "Audio", "--model",
+                        "QR-7.B", "--device", vendor, "-o", Path("package.exe")}),
             0)
       << err_;
   std::vector<std::string> devices;
@@ -214,13 +204,13 @@ TEST_F(WindowsTool, MachinePrintsWhatMatchTakes) {
     std::vector<std::string> arguments = {"match",      Path("package.exe"), "--manufacturer",
                                           manufacturer, "--model",           model};
     arguments.insert(arguments.end(), devices.begin(), devices.end());
-    return Run(arguments);
+    return RunCommand(arguments);
   };
   const std::string notApplicable =
       "not applicable: manufacturer: \"The Wine Project\" does not begin with \"Ostravinel\"\n";
   EXPECT_EQ(match(machine["manufacturer"], machine["model"]), 1) << err_;
   EXPECT_EQ(out_, notApplicable);
-  EXPECT_EQ(Run({"match", Path("package.exe"), "--machine", Path("machine.json")}), 1) << err_;
+  EXPECT_EQ(RunCommand({"match", Path("package.exe"), "--machine", Path("machine.json")}), 1) << err_;
   EXPECT_EQ(out_, notApplicable);
   // The same devices on an Ostravinel QR-79B.
   EXPECT_EQ(match("Ostravinel", "QR-79B"), 0) << err_;
