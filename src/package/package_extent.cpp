@@ -1,24 +1,11 @@
 #include "package/package_extent.h"
 
+#include "package/pe_format.h"
+
 namespace package {
 namespace {
 
-constexpr uint32_t kDosHeaderSize = 64;
-constexpr uint32_t kNewHeaderOffsetField = 0x3C;
-constexpr uint32_t kSignatureAndFileHeaderSize = 4 + 20;
-constexpr uint32_t kSectionCountField = 4 + 2;
-constexpr uint32_t kOptionalHeaderSizeField = 4 + 16;
-constexpr uint32_t kSectionHeaderSize = 40;
-constexpr uint32_t kSizeOfHeadersField = 60;  // within the optional header
-constexpr uint16_t kMagicPe32 = 0x10B;
-constexpr uint16_t kMagicPe32Plus = 0x20B;
-constexpr uint32_t kDirectoryCountFieldPe32 = 92;
-constexpr uint32_t kDirectoryCountFieldPe32Plus = 108;
-constexpr uint32_t kSecurityDirectoryIndex = 4;
-constexpr uint32_t kDirectoryEntrySize = 8;
-// Up to the security entry of a PE32+ optional header, the longer of the two.
-constexpr uint32_t kOptionalBytesNeeded =
-    kDirectoryCountFieldPe32Plus + 4 + (kSecurityDirectoryIndex + 1) * kDirectoryEntrySize;
+using namespace pe;
 
 uint32_t Little(const unsigned char* bytes, int count) {
   uint32_t value = 0;
@@ -30,6 +17,18 @@ int ReadAt(PackageSource& source, int64_t position, void* buffer, uint32_t count
   source.Seek(position);
   return source.Read(buffer, count) == count;
 }
+
+constexpr uint32_t kSignatureAndFileHeaderSize = 4 + kFileHeaderSize;
+constexpr uint32_t kSectionCountField = 4 + 2;
+constexpr uint32_t kOptionalHeaderSizeField = 4 + 16;
+constexpr uint32_t kSizeOfHeadersField = 60;  // within the optional header
+constexpr uint32_t kDirectoryCountFieldPe32 = 92;
+constexpr uint32_t kDirectoryCountFieldPe32Plus = 108;
+constexpr uint32_t kSecurityDirectoryIndex = 4;
+constexpr uint32_t kDirectoryEntrySize = 8;
+// Up to the security entry of a PE32+ optional header, the longer of the two.
+constexpr uint32_t kOptionalBytesNeeded =
+    kDirectoryCountFieldPe32Plus + 4 + (kSecurityDirectoryIndex + 1) * kDirectoryEntrySize;
 
 }  // namespace
 

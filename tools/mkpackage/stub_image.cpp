@@ -5,18 +5,16 @@
 
 #include "package/package_extent.h"
 #include "package/package_layout.h"
+#include "package/pe_format.h"
 
 namespace mkpackage {
 namespace {
 
-constexpr uint32_t kDosHeaderSize = 64;
-constexpr uint32_t kPeOffsetField = 0x3C;
-constexpr uint32_t kCoffHeaderSize = 20;
-constexpr uint32_t kSectionHeaderSize = 40;
 constexpr uint32_t kCoffSymbolSize = 18;
-constexpr uint16_t kPe32Magic = 0x10B;
-constexpr uint16_t kPe32PlusMagic = 0x20B;
 constexpr int kMaxSigningPadding = 7;
+
+using package::pe::kDosHeaderSize;
+using package::pe::kSectionHeaderSize;
 
 uint32_t Little32(const unsigned char* bytes) {
   return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
@@ -72,8 +70,8 @@ bool FindStubImage(package::PackageSource& source, StubImage* image, std::string
     *error = "is not a Windows executable (no MZ header)";
     return false;
   }
-  const int64_t peOffset = Little32(dos + kPeOffsetField);
-  unsigned char pe[4 + kCoffHeaderSize];
+  const int64_t peOffset = Little32(dos + package::pe::kNewHeaderOffsetField);
+  unsigned char pe[4 + package::pe::kFileHeaderSize];
   if (!ReadAt(source, peOffset, pe, sizeof pe) || pe[0] != 'P' || pe[1] != 'E' || pe[2] != 0 || pe[3] != 0) {
     *error = "is not a Windows executable (no PE header)";
     return false;
@@ -92,7 +90,7 @@ bool FindStubImage(package::PackageSource& source, StubImage* image, std::string
     return false;
   }
   const uint16_t magic = Little16(optional);
-  if (magic != kPe32Magic && magic != kPe32PlusMagic) {
+  if (magic != package::pe::kMagicPe32 && magic != package::pe::kMagicPe32Plus) {
     *error = "is not a Windows executable (unknown optional header)";
     return false;
   }
