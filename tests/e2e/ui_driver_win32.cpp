@@ -45,9 +45,10 @@ std::string ClassName(HWND window) {
 
 int ControlId(HWND control) { return GetDlgCtrlID(control) & 0xFFFF; }
 
-// Pixels of a screen rectangle, as the user sees them, 32 bits each.
-std::vector<DWORD> CaptureScreen(const RECT& rect) {
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+// The pixels `paint` leaves in a fresh 32-bit bitmap of the given size,
+// top row first.
+template <typename Paint>
+std::vector<DWORD> PaintedPixels(int width, int height, Paint paint) {
   std::vector<DWORD> pixels;
   if (width <= 0 || height <= 0) return pixels;
   const HDC screen = GetDC(nullptr);
@@ -58,7 +59,7 @@ std::vector<DWORD> CaptureScreen(const RECT& rect) {
   const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap != nullptr) {
     const HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    paint(screen, memory, static_cast<DWORD*>(bits));
     GdiFlush();
     const DWORD* start = static_cast<const DWORD*>(bits);
     pixels.assign(start, start + width * height);
@@ -70,29 +71,21 @@ std::vector<DWORD> CaptureScreen(const RECT& rect) {
   return pixels;
 }
 
+// Pixels of a screen rectangle, as the user sees them, 32 bits each.
+std::vector<DWORD> CaptureScreen(const RECT& rect) {
+  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+  return PaintedPixels(width, height, [&](HDC screen, HDC memory, DWORD*) {
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+  });
+}
+
 // A standard icon as this process draws it on the given background, at the
 // size of the icon control.
 std::vector<DWORD> DrawStandardIcon(LPCWSTR icon, int width, int height, DWORD background) {
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-  void* bits = nullptr;
-  std::vector<DWORD> pixels;
-  const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap != nullptr) {
-    const HGDIOBJ old = SelectObject(memory, bitmap);
-    std::fill_n(static_cast<DWORD*>(bits), width * height, background);
+  return PaintedPixels(width, height, [&](HDC, HDC memory, DWORD* bits) {
+    std::fill_n(bits, width * height, background);
     DrawIconEx(memory, 0, 0, LoadIconW(nullptr, icon), 0, 0, 0, nullptr, DI_NORMAL);
-    GdiFlush();
-    const DWORD* start = static_cast<const DWORD*>(bits);
-    pixels.assign(start, start + width * height);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-  }
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return pixels;
+  });
 }
 
 double ShareOfDifferentPixels(const std::vector<DWORD>& a, const std::vector<DWORD>& b) {

@@ -14,6 +14,7 @@
 #include "mkpackage/stub_image.h"
 #include "package/package_reader.h"
 #include "test_folder.h"
+#include "typical_definition.h"
 
 namespace {
 
@@ -21,16 +22,6 @@ using mkpackage::BuildOptions;
 using mkpackage::BuildPackage;
 using mkpackage::PackageDefinition;
 using namespace mkpackage_test;
-
-PackageDefinition TypicalDefinition() {
-  PackageDefinition definition;
-  definition.payloadFileName = "setup.exe";
-  definition.destinationFolder = "C:\\Drivers\\Audio";
-  definition.title = "Audio Driver";
-  definition.modelPatterns = {"QR-7.B", "QR-80"};
-  definition.devicePatterns = {"PCI\\VEN_10EC&DEV_8168"};
-  return definition;
-}
 
 // Every byte value, lines that look like header lines, and more than one copy
 // buffer's worth.

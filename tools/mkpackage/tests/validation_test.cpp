@@ -5,20 +5,13 @@
 #include <functional>
 #include <string>
 
+#include "typical_definition.h"
+
 namespace {
 
 using mkpackage::EncodeHeader;
 using mkpackage::PackageDefinition;
-
-PackageDefinition TypicalDefinition() {
-  PackageDefinition definition;
-  definition.payloadFileName = "setup.exe";
-  definition.destinationFolder = "C:\\Drivers\\Audio";
-  definition.title = "Audio Driver";
-  definition.modelPatterns = {"QR-7.B", "QR-80"};
-  definition.devicePatterns = {"PCI\\VEN_10EC&DEV_8168"};
-  return definition;
-}
+using mkpackage_test::TypicalDefinition;
 
 std::string Encoded(const PackageDefinition& definition) {
   std::string header, error;
